@@ -1,0 +1,61 @@
+// The runtime's exception family. Exceptions are objects thrown by value and caught by
+// reference; every one has the text form an uncaught report prints.
+#pragma once
+
+#include "runtime/Object.h"
+#include "runtime/String.h"
+
+namespace corvex {
+
+// Base of the runtime errors.
+class TTarnException : public Object {};
+
+class TNullObjectException : public TTarnException {
+ public:
+  String ToString() const override;
+};
+
+class TNullMethodException : public TTarnException {
+ public:
+  String ToString() const override;
+};
+
+class TNullFunctionException : public TTarnException {
+ public:
+  String ToString() const override;
+};
+
+class TArrayBoundsException : public TTarnException {
+ public:
+  String ToString() const override;
+};
+
+class TOutOfDataException : public TTarnException {
+ public:
+  String ToString() const override;
+};
+
+// A runtime error that carries its own message.
+class TRuntimeException : public TTarnException {
+ public:
+  explicit TRuntimeException(String message) : message_(std::move(message)) {}
+  String ToString() const override { return message_; }
+  const String& Message() const noexcept { return message_; }
+
+ private:
+  String message_;
+};
+
+// A plain text thrown as an error ("Too many DataTypes", "Unable to read object", ...):
+// a kind of its own, distinct from the exception objects above.
+class TThrownString : public Object {
+ public:
+  explicit TThrownString(String text) : text_(std::move(text)) {}
+  String ToString() const override { return text_; }
+  const String& Text() const noexcept { return text_; }
+
+ private:
+  String text_;
+};
+
+}  // namespace corvex

@@ -1,0 +1,140 @@
+#include "runtime/String.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+
+#include "runtime/Exceptions.h"
+
+namespace corvex {
+
+String::String(const char* bytes) {
+  if (bytes == nullptr) return;
+  for (const char* p = bytes; *p != '\0'; ++p) units_ += static_cast<char16_t>(static_cast<uint8_t>(*p));
+}
+
+String String::FromBytes(const void* bytes, std::size_t count) {
+  std::u16string units(count, u'\0');
+  const auto* in = static_cast<const uint8_t*>(bytes);
+  for (std::size_t i = 0; i < count; ++i) units[i] = in[i];
+  return String(std::move(units));
+}
+
+String String::FromInt(int64_t value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+  return String(text);
+}
+
+String String::FromFloat(float value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%#.9g", static_cast<double>(value));
+  return String(text);
+}
+
+String String::FromDouble(double value) {
+  char text[400];  // "%#.17lg" of the largest double needs about 330 characters
+  std::snprintf(text, sizeof text, "%#.17lg", value);
+  return String(text);
+}
+
+char16_t String::At(int32_t index) const {
+  if (index < 0 || index >= Length()) throw TArrayBoundsException();
+  return units_[static_cast<std::size_t>(index)];
+}
+
+std::string String::ToBytes() const {
+  std::string bytes(units_.size(), '\0');
+  for (std::size_t i = 0; i < units_.size(); ++i) bytes[i] = static_cast<char>(units_[i] & 0xFF);
+  return bytes;
+}
+
+String String::ToLower() const {
+  std::u16string lower = units_;
+  for (char16_t& unit : lower) {
+    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);
+  }
+  return String(std::move(lower));
+}
+
+int32_t String::Find(const String& needle, int32_t from) const {
+  if (from < 0) from = 0;
+  if (from > Length()) return -1;
+  auto at = units_.find(needle.units_, static_cast<std::size_t>(from));
+  return at == std::u16string::npos ? -1 : static_cast<int32_t>(at);
+}
+
+int32_t String::FindLast(char16_t unit, int32_t from) const {
+  if (units_.empty()) return -1;
+  if (from < 0 || from >= Length()) from = Length() - 1;
+  for (int32_t i = from; i >= 0; --i) {
+    if (units_[static_cast<std::size_t>(i)] == unit) return i;
+  }
+  return -1;
+}
+
+String String::Slice(int32_t start, int32_t end) const {
+  start = std::clamp(start, 0, Length());
+  end = std::clamp(end, start, Length());
+  return String(units_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+}
+
+bool String::StartsWith(const String& prefix) const { return units_.starts_with(prefix.units_); }
+bool String::EndsWith(const String& suffix) const { return units_.ends_with(suffix.units_); }
+
+String String::Replace(char16_t from, char16_t to) const {
+  std::u16string result = units_;
+  for (char16_t& unit : result) {
+    if (unit == from) unit = to;
+  }
+  return String(std::move(result));
+}
+
+int64_t String::ToLong() const {
+  std::size_t i = 0;
+  const std::size_t n = units_.size();
+  while (i < n && (units_[i] == u' ' || (units_[i] >= u'\t' && units_[i] <= u'\r'))) ++i;
+  bool negative = false;
+  if (i < n && (units_[i] == u'+' || units_[i] == u'-')) negative = units_[i++] == u'-';
+  // Unsigned arithmetic: overlong numbers wrap instead of overflowing.
+  uint64_t value = 0;
+  auto digit = [](char16_t c) -> int {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return 99;
+  };
+  unsigned base = 10;
+  if (i < n && units_[i] == u'%') {
+    base = 2;
+    ++i;
+  } else if (i < n && units_[i] == u'$') {
+    base = 16;
+    ++i;
+  }
+  for (; i < n; ++i) {
+    int d = digit(units_[i]);
+    if (d < 0 || static_cast<unsigned>(d) >= base) break;
+    value = value * base + static_cast<unsigned>(d);
+  }
+  return static_cast<int64_t>(negative ? 0 - value : value);
+}
+
+double String::ToDouble() const { return std::atof(ToBytes().c_str()); }
+
+void PrintTo(const String& text, std::ostream* out) {
+  *out << '"';
+  for (char16_t unit : text.Units()) {
+    if (unit >= 0x20 && unit < 0x7F) {
+      *out << static_cast<char>(unit);
+    } else {
+      char escape[12];
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
+      *out << escape;
+    }
+  }
+  *out << '"';
+}
+
+}  // namespace corvex
