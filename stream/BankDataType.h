@@ -1,0 +1,18 @@
+// The bank data type "NOX.Bank.TBank": a bank's body in a data stream is its size and then
+// its bytes.
+#pragma once
+
+#include "runtime/Data.h"
+
+namespace corvex {
+
+class TBankDataType : public TDataType {
+ public:
+  String TypeName() const override;
+  // Rejects ("Unable to read object") a size that is negative, above the body limit, or larger
+  // than what the stream still holds; never allocates more than the stream has delivered.
+  Ref<Object> ReadData(TStream& stream) const override;
+  void WriteData(const Ref<Object>& object, TStream& stream) const override;
+};
+
+}  // namespace corvex
