@@ -1,0 +1,106 @@
+#include "process/Process.h"
+
+#include <cstdlib>
+
+#include "data/List.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Module.h"
+
+namespace corvex {
+namespace {
+
+// The process list, created by the first Launch: a plain pointer holding one reference that is
+// never released, so that the list outlives every at-exit handler.
+TList* g_processes = nullptr;
+
+void KillAllAtExit() noexcept {
+  try {
+    TProcess::KillAll();
+  } catch (...) {
+    // The program is ending: what could not be killed is left to the platform.
+  }
+}
+
+}  // namespace
+
+constinit LaunchProcessFunction g_launchProcess = &TProcess::Launch;
+
+Ref<TProcess> TProcess::Launch(const String& command, int32_t flags) {
+  Ref<TProcess> process = New<TProcess>();
+  process->command_ = command;
+  platform::SpawnedChild child;
+  if (!platform::SpawnProcess(command.ToBytes(), flags, child)) return Null;
+  process->info_ = child.process;
+  process->pipe_ = TPipeStream::Create(child.output, child.input);
+  process->errorPipe_ = TPipeStream::Create(child.error, platform::kNoPipe);
+  if (g_processes == nullptr) g_processes = New<TList>().Detach();
+  g_processes->AddLast(process);
+  return process;
+}
+
+int32_t TProcess::Running() {
+  if (info_.id == 0) return 0;
+  return platform::ProcessRunning(info_) ? 1 : 0;
+}
+
+void TProcess::ClosePipes() {
+  if (pipe_) {
+    pipe_->Close();
+    pipe_ = Null;
+  }
+  if (errorPipe_) {
+    errorPipe_->Close();
+    errorPipe_ = Null;
+  }
+}
+
+int32_t TProcess::Kill() {
+  if (g_processes != nullptr) g_processes->Remove(Ref<Object>(this));
+  if (info_.id == 0) return 0;
+  bool terminated = false;
+  if (platform::FreezeProcess(info_)) {
+    for (const int64_t child : platform::DirectChildren(info_.id)) platform::TerminateProcessId(child);
+    terminated = platform::TerminateChild(info_);
+  }
+  info_ = platform::ProcessRecord();
+  return terminated ? 1 : 0;
+}
+
+void TProcess::KillAll() {
+  if (g_processes == nullptr) return;
+  // Kill takes each process off the list, so walk a copy.
+  for (const Ref<Object>& listed : g_processes->ToArray()) {
+    const Ref<TProcess> process = Cast<TProcess>(listed);
+    if (!process) continue;  // the list is public: skip what is not a process
+    process->Kill();
+    process->ClosePipes();
+  }
+}
+
+Ref<TList> ProcessList() {
+  return Ref<TList>(g_processes);
+}
+
+Ref<TProcess> LaunchProcess(const String& command, int32_t flags) {
+  if (g_launchProcess == nullptr) throw TNullFunctionException();
+  return g_launchProcess(command, flags);
+}
+
+int32_t ProcessRunning(const Ref<TProcess>& process) {
+  return process->Running();
+}
+
+int32_t KillProcess(const Ref<TProcess>& process) {
+  return process->Kill();
+}
+
+void InitProcessModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+  InitStreamModule();
+  InitListModule();
+  std::atexit(&KillAllAtExit);
+}
+
+}  // namespace corvex
