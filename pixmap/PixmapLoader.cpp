@@ -1,0 +1,48 @@
+#include "pixmap/PixmapLoader.h"
+
+#include "stream/StreamClosing.h"
+#include "runtime/Exceptions.h"
+
+namespace corvex {
+namespace {
+
+// Head of the chain: a plain pointer holding one reference that is never released, so the
+// loaders live until the process ends and nothing runs at static destruction.
+TPixmapLoader* g_pixmapLoaders = nullptr;
+
+}  // namespace
+
+TPixmapLoader::TPixmapLoader() : next_(g_pixmapLoaders) {
+  AddRef();  // the chain's reference, never released
+  g_pixmapLoaders = this;
+}
+
+Ref<TPixmap> TPixmapLoader::LoadFrom(const Ref<TStream>&) {
+  throw TNullMethodException();
+}
+
+Ref<TPixmapLoader> PixmapLoaders() {
+  return Ref<TPixmapLoader>(g_pixmapLoaders);
+}
+
+Ref<TPixmap> ReadPixmap(const Url& url) {
+  const Ref<TStream> stream = OpenReadStream(url);
+  if (!stream) return Null;
+  const StreamCloser closer(stream);
+  const int32_t start = stream->Pos();
+  if (start == -1) return Null;
+  for (TPixmapLoader* loader = g_pixmapLoaders; loader != nullptr; loader = loader->Next().Get()) {
+    // Past the first loader, a stream that cannot go back would show the next one the middle
+    // of the file.
+    if (stream->Seek(start) != start && loader != g_pixmapLoaders) break;
+    try {
+      Ref<TPixmap> pixmap = loader->LoadFrom(stream);
+      if (pixmap) return pixmap;
+    } catch (const TStreamException&) {
+      // A stream failure inside one decoder only means that decoder could not read it.
+    }
+  }
+  return Null;
+}
+
+}  // namespace corvex
