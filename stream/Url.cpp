@@ -102,7 +102,13 @@ ByteArray LoadAllBytes(const Url& url) {
   const Ref<TStream> stream = OpenReadStream(url);
   if (!stream) throw TStreamReadException();
   return UseAndClose(stream, [&] {
-    ByteArray bytes(1024);
+    // A stream that knows what is left gets one buffer of that size (capped, since a stream's
+    // claim is not proof); others start at 1 KiB and grow by half again whenever full.
+    constexpr int32_t kLargestFirstBuffer = 64 << 20;
+    const int32_t size = stream->Size();
+    const int32_t pos = stream->Pos();
+    const int32_t first = (pos >= 0 && size > pos) ? std::min(size - pos, kLargestFirstBuffer) : 1024;
+    ByteArray bytes(first);
     int32_t filled = 0;
     while (!stream->Eof()) {
       if (filled == bytes.Length()) {

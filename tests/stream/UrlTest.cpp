@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -160,11 +161,37 @@ TEST(OpenStreamTest, ProtocolsNest) {
   EXPECT_FALSE(OpenReadStream(("urlnest::incbin::U" + name.substr(1)).c_str()));
 }
 
-TEST(LoadAllBytesTest, GrowsByHalfFromOneKilobyte) {
-  auto source = New<RecordingStream>(CountingBytes(3000));
+// A stream that cannot tell its size: it delivers its bytes, then nothing.
+class UnsizedStream : public TStream {
+ public:
+  explicit UnsizedStream(std::string data) : data_(std::move(data)) {}
+  int32_t Read(void* buffer, int32_t count) override {
+    requests.push_back(count);
+    const auto n = static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - pos_));
+    std::memcpy(buffer, data_.data() + pos_, static_cast<std::size_t>(n));
+    pos_ += static_cast<std::size_t>(n);
+    return n;
+  }
+  std::vector<int32_t> requests;
+
+ private:
+  std::string data_;
+  std::size_t pos_ = 0;
+};
+
+TEST(LoadAllBytesTest, GrowsByHalfFromOneKilobyteWhenTheSizeIsUnknown) {
+  auto source = New<UnsizedStream>(CountingBytes(3000));
   const ByteArray bytes = LoadAllBytes(source);
   // Buffers of 1024, 1536, 2304 and 3456 bytes, each asked to fill what is left of it.
-  EXPECT_EQ(source->requests, (std::vector<int32_t>{1024, 512, 768, 1152}));
+  EXPECT_EQ(source->requests, (std::vector<int32_t>{1024, 512, 768, 1152, 456}));
+  ASSERT_EQ(bytes.Length(), 3000);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.Data()), 3000), CountingBytes(3000));
+}
+
+TEST(LoadAllBytesTest, ReadsASizedStreamIntoOneBuffer) {
+  auto source = New<RecordingStream>(CountingBytes(3000));
+  const ByteArray bytes = LoadAllBytes(source);
+  EXPECT_EQ(source->requests, (std::vector<int32_t>{3000}));
   ASSERT_EQ(bytes.Length(), 3000);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.Data()), 3000), CountingBytes(3000));
   EXPECT_EQ(source->closes, 0);  // a stream handed in as the URL stays open
