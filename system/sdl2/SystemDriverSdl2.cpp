@@ -1,0 +1,307 @@
+#include "system/sdl2/SystemDriverSdl2.h"
+
+#include <SDL.h>
+
+#include <array>
+#include <span>
+#include <string>
+
+#include "runtime/Exceptions.h"
+#include "startup/AppStrings.h"
+#include "system/KeyCodes.h"
+#include "system/MessageBox.h"
+#include "system/Requester.h"
+#include "system/SystemPlatform.h"
+#include "system/Translator.h"
+#include "system/posix/DesktopToolsPosix.h"
+#include "system/sdl2/EventPumpSdl2.h"
+#include "system/sdl2/KeyTableSdl2.h"
+#include "util/FileSystem.h"
+
+namespace corvex {
+namespace {
+
+constexpr std::size_t kMaxFilters = 16;
+constinit std::array<SdlEventFilter, kMaxFilters> g_filters{};
+constinit std::size_t g_filterCount = 0;
+
+// Whether one of the program's windows has the keyboard focus, as last reported: focus moving
+// between two of them is no deactivation of the application.
+constinit bool g_appActive = false;
+
+void Dispatch(const SDL_Event& event) {
+  for (std::size_t i = 0; i < g_filterCount; ++i) {
+    if (g_filters[i](event)) return;
+  }
+  TranslateSdlEvent(event, Null);
+}
+
+bool VideoStarted() {
+  return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
+
+int32_t WindowsButton(uint8_t sdlButton) {
+  switch (sdlButton) {
+    case SDL_BUTTON_LEFT:
+      return MOUSE_LEFT;
+    case SDL_BUTTON_RIGHT:
+      return MOUSE_RIGHT;
+    case SDL_BUTTON_MIDDLE:
+      return MOUSE_MIDDLE;
+    default:
+      return 0;
+  }
+}
+
+int32_t HeldButtons(uint32_t state) {
+  int32_t held = 0;
+  if ((state & SDL_BUTTON_LMASK) != 0) held |= MOVE_HELD_LEFT;
+  if ((state & SDL_BUTTON_RMASK) != 0) held |= MOVE_HELD_RIGHT;
+  if ((state & SDL_BUTTON_MMASK) != 0) held |= MOVE_HELD_MIDDLE;
+  return held;
+}
+
+// The character a key types that SDL's text input leaves out: Backspace, Tab, Enter and Escape
+// type their own codes and control with a letter types 1 to 26, as programs reading typed
+// characters expect. 0 for every other key.
+int32_t ControlCharacter(int32_t key, int32_t mods) {
+  if (key == KEY_BACKSPACE || key == KEY_TAB || key == KEY_ENTER || key == KEY_ESCAPE) return key;
+  if ((mods & (MODIFIER_CONTROL | MODIFIER_ALT)) == MODIFIER_CONTROL && key >= KEY_A && key <= KEY_Z) {
+    return key - KEY_A + 1;
+  }
+  return 0;
+}
+
+void TranslateKeyEvent(const SDL_KeyboardEvent& key, const Ref<Object>& source) {
+  SetModifierBits(ModifierBitsForSdl(key.keysym.mod));
+  const int32_t code = KeyCodeForKeysym(key.keysym);
+  if (key.type == SDL_KEYUP) {
+    TranslateKey(KeyAction::Up, code, source);
+    return;
+  }
+  TranslateKey(key.repeat != 0 ? KeyAction::Repeat : KeyAction::Down, code, source);
+  const int32_t character = ControlCharacter(code, ModifierBits());
+  if (character != 0) TranslateText(String(std::u16string(1, static_cast<char16_t>(character))), source);
+}
+
+void TranslateWindowEvent(const SDL_WindowEvent& window, const Ref<Object>& source) {
+  switch (window.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+      TranslateCloseRequest(source);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      if (SDL_IsTextInputActive() == SDL_FALSE) SDL_StartTextInput();
+      SetModifierBits(ModifierBitsForSdl(static_cast<uint16_t>(SDL_GetModState())));
+      if (!g_appActive) {
+        g_appActive = true;
+        TranslateActivation(true, source);
+      }
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      if (g_appActive && SDL_GetKeyboardFocus() == nullptr) {
+        g_appActive = false;
+        TranslateActivation(false, source);
+      }
+      break;
+    case SDL_WINDOWEVENT_LEAVE:
+      TranslatePointerLeft(window.windowID);
+      break;
+    default:
+      break;
+  }
+}
+
+void TranslateMotion(const SDL_MouseMotionEvent& motion, const Ref<Object>& source) {
+  int32_t width = 0;
+  int32_t height = 0;
+  SDL_Window* const window = SDL_GetWindowFromID(motion.windowID);
+  if (window != nullptr) SDL_GetWindowSize(window, &width, &height);
+  TranslateMouseMove(motion.windowID, motion.x, motion.y, width, height, HeldButtons(motion.state), source);
+}
+
+void TranslateButton(const SDL_MouseButtonEvent& button, const Ref<Object>& source) {
+  const bool down = button.type == SDL_MOUSEBUTTONDOWN;
+  // The window keeps the pointer while a button is held, so a drag that leaves it still ends
+  // there; the capture ends with the last button released.
+  if (down) {
+    SDL_CaptureMouse(SDL_TRUE);
+  } else if (SDL_GetMouseState(nullptr, nullptr) == 0) {
+    SDL_CaptureMouse(SDL_FALSE);
+  }
+  TranslateMouseButton(down, WindowsButton(button.button), button.x, button.y, source);
+}
+
+// The platform's strings take the low byte of each code unit as a Latin-1 character; SDL wants
+// those characters in UTF-8.
+std::string Utf8OfLowBytes(const String& text) {
+  std::string bytes;
+  for (const char16_t unit : text.Units()) {
+    const auto c = static_cast<uint8_t>(unit & 0xFF);
+    if (c < 0x80) {
+      bytes.push_back(static_cast<char>(c));
+    } else {
+      bytes.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return bytes;
+}
+
+int32_t ShowBox(std::span<const MessageBoxButton> buttons, const String& text, int32_t serious,
+                int32_t failed) {
+  std::array<SDL_MessageBoxButtonData, 3> data{};
+  for (std::size_t i = 0; i < buttons.size() && i < data.size(); ++i) {
+    uint32_t flags = 0;
+    if (buttons[i].byEnter) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (buttons[i].byEscape) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    data[i] = SDL_MessageBoxButtonData{flags, static_cast<int>(i), buttons[i].label};
+  }
+  const std::string title = Utf8OfLowBytes(AppTitle());
+  const std::string message = Utf8OfLowBytes(text);
+  SDL_MessageBoxData box{};
+  box.flags = (serious != 0 ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION) |
+              SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  box.window = VideoStarted() ? SDL_GetKeyboardFocus() : nullptr;
+  box.title = title.c_str();
+  box.message = message.c_str();
+  box.numbuttons = static_cast<int>(buttons.size());
+  box.buttons = data.data();
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) pressed = -1;
+  return MessageBoxAnswer(buttons, pressed, failed);
+}
+
+}  // namespace
+
+void AddSdlEventFilter(SdlEventFilter filter) {
+  if (filter == nullptr) return;
+  for (std::size_t i = 0; i < g_filterCount; ++i) {
+    if (g_filters[i] == filter) return;
+  }
+  if (g_filterCount == kMaxFilters) throw TRuntimeException("Too many SDL event filters");
+  g_filters[g_filterCount++] = filter;
+}
+
+void TranslateSdlEvent(const SDL_Event& event, const Ref<Object>& source) {
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      TranslateKeyEvent(event.key, source);
+      break;
+    case SDL_TEXTINPUT:
+      TranslateText(DecodeUtf8(event.text.text), source);
+      break;
+    case SDL_MOUSEMOTION:
+      TranslateMotion(event.motion, source);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      TranslateButton(event.button, source);
+      break;
+    case SDL_MOUSEWHEEL:
+      TranslateMouseWheel(event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y,
+                          source);
+      break;
+    case SDL_WINDOWEVENT:
+      TranslateWindowEvent(event.window, source);
+      break;
+    default:
+      // SDL_QUIT is left alone: the window's own close request has raised AppTerminate already.
+      break;
+  }
+}
+
+void TSdl2SystemDriver::Poll() {
+  if (!started_) return;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) Dispatch(event);
+}
+
+void TSdl2SystemDriver::Wait() {
+  if (!started_) {
+    // Nothing will ever arrive; do not let a waiting loop spin.
+    SleepMillis(10);
+    return;
+  }
+  SDL_Event event;
+  if (SDL_WaitEvent(&event) != 0) Dispatch(event);
+  Poll();
+}
+
+void TSdl2SystemDriver::PlacePointer(int32_t x, int32_t y) {
+  if (!VideoStarted()) return;
+  SDL_Window* const active = SDL_GetKeyboardFocus();
+  if (active != nullptr) {
+    SDL_WarpMouseInWindow(active, x, y);
+  } else {
+    SDL_WarpMouseGlobal(x, y);
+  }
+}
+
+void TSdl2SystemDriver::SetPointerVisible(int32_t visible) {
+  SetPointerWanted(visible != 0);
+}
+
+void TSdl2SystemDriver::ShowNotice(const String& text, int32_t serious) {
+  ShowBox(kNoticeButtons, text, serious, 0);
+}
+
+int32_t TSdl2SystemDriver::AskOkCancel(const String& text, int32_t serious) {
+  return ShowBox(kOkCancelButtons, text, serious, kOkCancelFailed);
+}
+
+int32_t TSdl2SystemDriver::AskYesNoCancel(const String& text, int32_t serious) {
+  return ShowBox(kYesNoCancelButtons, text, serious, kYesNoCancelFailed);
+}
+
+String TSdl2SystemDriver::ChooseFile(const String& title, const String& extensions, int32_t save,
+                                     const String& initialPath) {
+  const RequesterStart start = SplitRequesterPath(initialPath);
+  // The requesters only honour absolute folders.
+  String startPath = start.fileName;
+  if (!start.directory.IsEmpty()) startPath = ResolvePath(start.directory) + "/" + start.fileName;
+  const std::vector<FileFilterGroup> groups = ParseFileFilters(extensions);
+  const int32_t preselect = PreselectedFilterIndex(extensions, initialPath);
+  return RunFirstTool({ZenityFileCommand(title, groups, preselect, save != 0, startPath),
+                       KdialogFileCommand(title, groups, preselect, save != 0, startPath)});
+}
+
+String TSdl2SystemDriver::ChooseFolder(const String& title, const String& initialPath) {
+  const String folder = initialPath.IsEmpty() ? String() : ResolvePath(initialPath.Replace(u'\\', u'/'));
+  return RunFirstTool({ZenityFolderCommand(title, folder), KdialogFolderCommand(title, folder)});
+}
+
+int32_t TSdl2SystemDriver::OpenInShell(const String& url) {
+  return OpenWithDesktop(url);
+}
+
+namespace platform {
+
+Ref<TSystemDriver> NewSystemDriver() {
+  // SDL must neither take over the crash handlers nor end the process on a signal.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  const bool started = SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
+  return New<TSdl2SystemDriver>(started);
+}
+
+bool PointerPositionIn(PointerWindow window, int32_t& x, int32_t& y) {
+  if (!VideoStarted()) return false;
+  SDL_Window* const sdlWindow = SDL_GetWindowFromID(window);
+  if (sdlWindow == nullptr) return false;
+  int globalX = 0;
+  int globalY = 0;
+  int windowX = 0;
+  int windowY = 0;
+  SDL_GetGlobalMouseState(&globalX, &globalY);
+  SDL_GetWindowPosition(sdlWindow, &windowX, &windowY);
+  x = globalX - windowX;
+  y = globalY - windowY;
+  return true;
+}
+
+void ShowPointer(bool shown) {
+  if (VideoStarted()) SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace platform
+}  // namespace corvex

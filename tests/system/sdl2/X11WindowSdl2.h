@@ -1,0 +1,15 @@
+// X11 access for the display tests, kept out of test files because Xlib's macros clash with
+// GoogleTest's.
+#pragma once
+
+#include <SDL.h>
+
+namespace corvex::testing_support {
+
+// The X window of an SDL window; 0 when it is not an X11 window.
+unsigned long X11WindowOf(SDL_Window* window);
+// Sends the window what a window manager sends when the user closes it (WM_DELETE_WINDOW),
+// over a connection of its own; false when the display cannot be opened.
+bool SendCloseRequest(unsigned long window);
+
+}  // namespace corvex::testing_support
