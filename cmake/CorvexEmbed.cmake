@@ -1,8 +1,14 @@
-# corvex_embed_file(<symbol> <file>): compiles a file's bytes into the framework library, for a
-# module that registers them with AddEmbeddedFile. The generated source defines
+# corvex_embed_file(<symbol> <file> [TARGET <target>]): compiles a file's bytes into a target
+# (the framework library when no TARGET is given), for code that registers them with
+# AddEmbeddedFile. The generated source defines
 #   namespace corvex::embedded { extern const uint8_t <symbol>[]; extern const int32_t <symbol>Size; }
 # and is regenerated at build time whenever the file changes; nothing is read at run time.
 function(corvex_embed_file symbol file)
+  cmake_parse_arguments(ARG "" "TARGET" "" ${ARGN})
+  set(target corvex)
+  if(ARG_TARGET)
+    set(target ${ARG_TARGET})
+  endif()
   get_filename_component(input "${file}" ABSOLUTE)
   set(script "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake")
   set(output "${PROJECT_BINARY_DIR}/generated/embedded/${symbol}.cpp")
@@ -12,8 +18,8 @@ function(corvex_embed_file symbol file)
     DEPENDS "${input}" "${script}"
     COMMENT "Embedding ${file}"
     VERBATIM)
-  # The rule lives in the calling folder, the library in the root: a target here runs it.
+  # The rule lives in the calling folder, the target possibly in another: a target here runs it.
   add_custom_target(corvex_embed_${symbol} DEPENDS "${output}")
-  add_dependencies(corvex corvex_embed_${symbol})
-  target_sources(corvex PRIVATE "${output}")
+  add_dependencies(${target} corvex_embed_${symbol})
+  target_sources(${target} PRIVATE "${output}")
 endfunction()
