@@ -1,0 +1,47 @@
+#include "vex2d/Font.h"
+
+#include "runtime/Module.h"
+
+namespace corvex {
+namespace {
+
+// Head of the chain: a plain pointer holding one reference that is never released, so the
+// loaders live until the process ends and nothing runs at static destruction.
+TFontLoader* g_fontLoaders = nullptr;
+
+bool IsInChain(const TFontLoader* loader) {
+  for (const TFontLoader* link = g_fontLoaders; link != nullptr; link = link->Next().Get()) {
+    if (link == loader) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void AddFontLoader(const Ref<TFontLoader>& loader) {
+  if (!loader || loader->next_ || IsInChain(loader.Get())) return;
+  loader->next_ = Ref<TFontLoader>(g_fontLoaders);
+  if (g_fontLoaders != nullptr) g_fontLoaders->Release();  // now held by the new head
+  loader->AddRef();                                        // the chain's reference, never released
+  g_fontLoaders = loader.Get();
+}
+
+Ref<TFontLoader> FontLoaders() {
+  return Ref<TFontLoader>(g_fontLoaders);
+}
+
+Ref<TFont> LoadFont(const Url& url, int32_t size, int32_t style) {
+  for (TFontLoader* loader = g_fontLoaders; loader != nullptr; loader = loader->Next().Get()) {
+    Ref<TFont> font = loader->LoadFont(url, size, style);
+    if (font) return font;
+  }
+  return Null;
+}
+
+void InitFontModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+}
+
+}  // namespace corvex

@@ -1,0 +1,20 @@
+// Where the OpenGL 2D driver puts local points: its copy of the renderer matrix, shared by the
+// driver's primitives and the texture frames' quads.
+#pragma once
+
+#include <GL/gl.h>
+
+namespace corvex::glvex2d {
+
+// The matrix ApplyTransform last set; every local point goes through it.
+struct Matrix {
+  float xx = 1.0f, xy = 0.0f, yx = 0.0f, yy = 1.0f;
+};
+inline constinit Matrix g_matrix;
+
+// Issues the vertex for local point (x, y) turned through the matrix and moved by (tx, ty).
+inline void PlacedVertex(float x, float y, float tx, float ty) {
+  glVertex2f(tx + x * g_matrix.xx + y * g_matrix.xy, ty + x * g_matrix.yx + y * g_matrix.yy);
+}
+
+}  // namespace corvex::glvex2d

@@ -1,0 +1,70 @@
+#include "vex2d/RendererText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "vex2d/Vex2DGraphics.h"
+
+namespace corvex {
+namespace {
+
+// The state's font; a state made without Create has none and uses the default one.
+Ref<TImageFont> StateFont(const TVex2DGraphics& state) {
+  Ref<TImageFont> font = state.Font();
+  return font ? font : DefaultRendererFont();
+}
+
+// An advance in whole pixels, truncated toward zero; a value no int can hold counts as 0.
+int64_t WholePixels(float advance) {
+  const bool representable = std::isfinite(advance) && std::fabs(advance) < 2147483648.0f;
+  return representable ? static_cast<int64_t>(static_cast<int32_t>(advance)) : 0;
+}
+
+}  // namespace
+
+void DrawText(const String& text, float x, float y) {
+  TVex2DGraphics& state = RequireActiveState();
+  const Ref<TImageFont> font = StateFont(state);
+  if (!font) return;
+  const float hx = state.handleOffsetX;
+  const float hy = state.handleOffsetY;
+  font->Draw(text, x + state.originX + hx * state.matrixXX + hy * state.matrixXY,
+             y + state.originY + hx * state.matrixYX + hy * state.matrixYY, state.matrixXX, state.matrixXY,
+             state.matrixYX, state.matrixYY);
+}
+
+int32_t TextWidth(const String& text) {
+  const Ref<TImageFont> font = StateFont(RequireActiveState());
+  if (!font) return 0;
+  // Summed wide and saturated, so that no text can overflow the sum.
+  int64_t width = 0;
+  for (const char16_t code : text.Units()) {
+    const int32_t index = font->CharToGlyph(code);
+    if (index == -1) continue;
+    if (const Ref<TImageGlyph> glyph = font->LoadImageGlyph(index)) {
+      width = std::clamp<int64_t>(width + WholePixels(glyph->advance), std::numeric_limits<int32_t>::min(),
+                                  std::numeric_limits<int32_t>::max());
+    }
+  }
+  return static_cast<int32_t>(width);
+}
+
+int32_t TextHeight(const String&) {
+  const Ref<TImageFont> font = StateFont(RequireActiveState());
+  return font ? font->Height() : 0;
+}
+
+void SetRendererFont(const Ref<TImageFont>& font) {
+  RequireActiveState().SetFont(font ? font : DefaultRendererFont());
+}
+
+Ref<TImageFont> GetRendererFont() {
+  return StateFont(RequireActiveState());
+}
+
+Ref<TImageFont> LoadRendererFont(const Url& url, int32_t size, int32_t style) {
+  return TImageFont::Load(url, size, style);
+}
+
+}  // namespace corvex
