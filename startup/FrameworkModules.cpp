@@ -2,12 +2,29 @@
 
 #include "data/DataStream.h"
 #include "data/List.h"
+#include "fonts/FreeTypeFont.h"
+#include "graphics/GLGraphics.h"
+#include "graphics/Graphics.h"
+#include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "process/Process.h"
 #include "runtime/Module.h"
 #include "stream/Bank.h"
 #include "stream/StreamCollection.h"
+#include "system/Event.h"
+#include "system/EventQueue.h"
+#include "system/Hook.h"
+#include "system/InputTracker.h"
+#include "system/Joystick.h"
+#include "system/SystemDriver.h"
+#include "system/Timer.h"
 #include "util/FileSystem.h"
+#include "vex2d/Collision.h"
+#include "vex2d/Font.h"
+#include "vex2d/GLVex2DDriver.h"
+#include "vex2d/Image.h"
+#include "vex2d/ImageFont.h"
+#include "vex2d/Vex2DGraphics.h"
 
 namespace corvex {
 
@@ -16,25 +33,42 @@ void InitFrameworkModules() {
   if (!EnterModuleOnce(initialised)) return;
   InitRuntimeModule();
 
-  // What the drawing modules import, in their depth-first order: streams, data streams,
-  // banks, bank streams, paths, lists and pixmaps.
+  // The drawing stack, in the depth-first order of its imports: hooks and events, streams,
+  // data streams, banks, paths, the system driver and input, lists, pixmaps, graphics,
+  // images, fonts, the renderer, then the OpenGL drivers. The OpenGL 2D driver is selected last
+  // and so is the one in force.
+  InitHookModule();
+  InitEventModule();
   InitStreamModule();
   InitDataStreamModule();
   InitBankModule();
   InitBankStreamModule();
   InitFileSystemModule();
+  InitSystemModule();
+  InitInputModule();
   InitListModule();
   InitPixmapModule();
+  InitGraphicsModule();
+  InitImageModule();
+  InitFontModule();
+  InitImageFontModule();
+  InitVex2DModule();
+  InitGLGraphicsModule();
+  InitGLVex2DModule();
 
   // The stream collection: RAM, byte-order and text factories, and standard I/O.
   InitStreamCollectionModule();
 
   // Image loaders register in the order BMP, JPEG, PNG, TGA, so TGA is asked first.
   InitBmpLoaderModule();
+  InitCollisionModule();
+  InitEventQueueModule();
+  InitFreeTypeModule();
   InitJpegLoaderModule();
   InitPngLoaderModule();
   InitTgaLoaderModule();
-
+  InitTimerModule();
+  InitJoystickModule();
   InitProcessModule();
 }
 

@@ -63,10 +63,13 @@ void InstallCrashHandlers() {
   static constinit bool installed = false;
   if (installed) return;
   installed = true;
-  // Allocated once and kept: the handler may need it until the process ends.
+  // Kept for the life of the process (the handler may run until the very end); the pointer is
+  // held so that leak checkers see it as reachable.
+  static constinit void* alternateStack = nullptr;
   stack_t alternate{};
   alternate.ss_size = 64 * 1024;
-  alternate.ss_sp = std::malloc(alternate.ss_size);
+  alternateStack = std::malloc(alternate.ss_size);
+  alternate.ss_sp = alternateStack;
   if (alternate.ss_sp != nullptr) sigaltstack(&alternate, nullptr);
   for (int signal : {SIGILL, SIGSEGV, SIGABRT, SIGTERM}) Install(signal, OnCrashSignal);
   for (int signal : {SIGBUS, SIGFPE}) Install(signal, OnMemoryFault);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/DataStream.h"
+#include "graphics/Graphics.h"
 #include "pixmap/BmpLoader.h"
 #include "pixmap/JpegCodec.h"
 #include "pixmap/PixmapLoader.h"
@@ -16,6 +17,8 @@
 #include "stream/RamStream.h"
 #include "stream/StdIO.h"
 #include "stream/TextStream.h"
+#include "system/Event.h"
+#include "vex2d/GLVex2DDriver.h"
 
 namespace corvex {
 namespace {
@@ -54,6 +57,12 @@ TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {
     EXPECT_FALSE(FindDataType(name).IsNull()) << name;
   }
   EXPECT_FALSE(StdIOTextStream().IsNull());
+}
+
+TEST_F(FrameworkModulesTest, EventsHaveTheFirstHookAndTheOpenGL2DDriverIsCurrent) {
+  EXPECT_EQ(EventHookId(), 0);
+  EXPECT_TRUE(IsA<TGLVex2DDriver>(CurrentGraphicsDriver()));
+  EXPECT_EQ(GetDefaultGraphicsFlags(), 2);
 }
 
 TEST_F(FrameworkModulesTest, InitialisingAgainChangesNothing) {
