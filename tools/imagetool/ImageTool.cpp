@@ -11,16 +11,17 @@
 #include "pixmap/PixmapLoader.h"
 #include "pixmap/PngCodec.h"
 #include "startup/FrameworkModules.h"
+#include "tools/common/CommandLine.h"
 
 namespace {
 
 using corvex::Ref;
 using corvex::TPixmap;
 
-constexpr int kExitOk = 0;
-constexpr int kExitUnreadable = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitUnwritable = 3;
+using corvex::tools::kExitOk;
+using corvex::tools::kExitUnreadable;
+using corvex::tools::kExitUnwritable;
+using corvex::tools::ParseNumber;
 
 constexpr const char* kUsage =
     "Usage: corvex-imagetool [options] INPUT [OUTPUT]\n"
@@ -51,17 +52,7 @@ struct Options {
 };
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "corvex-imagetool: %s\nTry 'corvex-imagetool --help'.\n", message.c_str());
-  return kExitUsage;
-}
-
-// Parses a whole decimal number within [low, high].
-bool ParseNumber(std::string_view text, int low, int high, int& value) {
-  int parsed = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
+  return corvex::tools::UsageError("corvex-imagetool", message);
 }
 
 bool EndsWithIgnoringCase(const std::string& text, std::string_view suffix) {

@@ -12,6 +12,7 @@
 #include "pac/PacImage.h"
 #include "pac/PackedFontWriter.h"
 #include "startup/FrameworkModules.h"
+#include "tools/common/CommandLine.h"
 #include "util/FileSystem.h"
 #include "vex2d/Font.h"
 
@@ -20,10 +21,10 @@ namespace {
 using corvex::PackedFontLayout;
 using corvex::String;
 
-constexpr int kExitOk = 0;
-constexpr int kExitUnreadable = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitUnwritable = 3;
+using corvex::tools::kExitOk;
+using corvex::tools::kExitUnreadable;
+using corvex::tools::kExitUnwritable;
+using corvex::tools::ParseNumber;
 
 constexpr const char* kUsage =
     "Usage: corvex-packfont [options] FONT OUTPUT.pac\n"
@@ -60,17 +61,7 @@ struct Options {
 };
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "corvex-packfont: %s\nTry 'corvex-packfont --help'.\n", message.c_str());
-  return kExitUsage;
-}
-
-// Parses a whole decimal number within [low, high].
-bool ParseNumber(std::string_view text, int low, int high, int& value) {
-  int parsed = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
+  return corvex::tools::UsageError("corvex-packfont", message);
 }
 
 // Parses "WxH" with both sides within [1, high].
