@@ -37,6 +37,11 @@ class TDataType : public Object {
   // The type registered before this one, Null at the end of the registry.
   const Ref<TDataType>& Next() const noexcept { return next_; }
 
+ protected:
+  // The registry keeps every type for the life of the process: a type is made with New and
+  // never destroyed, so no caller may own one on the stack.
+  ~TDataType() override = default;
+
  private:
   Ref<TDataType> next_;
 };

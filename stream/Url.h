@@ -15,11 +15,11 @@ namespace corvex {
 class Url {
  public:
   Url() = default;
-  Url(std::nullptr_t) {}                              // NOLINT(google-explicit-constructor)
-  Url(const char* text) : Url(String(text)) {}        // NOLINT(google-explicit-constructor)
-  Url(const String& text);                            // NOLINT(google-explicit-constructor)
+  Url(std::nullptr_t) {}                        // NOLINT(google-explicit-constructor)
+  Url(const char* text) : Url(String(text)) {}  // NOLINT(google-explicit-constructor)
+  Url(const String& text);                      // NOLINT(google-explicit-constructor)
   template <class T>
-  Url(const Ref<T>& object) : object_(object) {}      // NOLINT(google-explicit-constructor)
+  Url(const Ref<T>& object) : object_(object) {}  // NOLINT(google-explicit-constructor)
 
   // The URL object as it was passed (a string arrives as a TStringObject).
   const Ref<Object>& Target() const noexcept { return object_; }
@@ -40,10 +40,14 @@ class TStreamFactory : public Object {
 
   // Opens `path` for `protocol` (already lower case), or answers Null for anything it does
   // not handle. Abstract here (TNullMethodException).
-  virtual Ref<TStream> CreateStream(const Url& url, const String& protocol, const String& path,
-                                    bool readable, bool writeable);
+  virtual Ref<TStream> CreateStream(const Url& url, const String& protocol, const String& path, bool readable,
+                                    bool writeable);
   // The factory registered before this one; Null for the first.
   const Ref<TStreamFactory>& Next() const noexcept { return next_; }
+
+ protected:
+  // The chain keeps every factory for the life of the process: made with New, never destroyed.
+  ~TStreamFactory() override = default;
 
  private:
   Ref<TStreamFactory> next_;

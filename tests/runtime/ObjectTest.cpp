@@ -96,7 +96,7 @@ TEST(DataTypeTest, RegistryFindsTheNewestTypeOfAName) {
   EXPECT_TRUE(FindDataType("Test.Registry.Shared") == second);
   EXPECT_TRUE(FindDataType("Test.Registry.Missing").IsNull());
   EXPECT_THROW(TData().DataType(), TNullMethodException);
-  EXPECT_THROW(TDataType().TypeName(), TNullMethodException);
+  EXPECT_THROW(New<TDataType>()->TypeName(), TNullMethodException);
 }
 
 }  // namespace
