@@ -23,29 +23,37 @@ void WriteValue(TStream& stream, T value) {
   stream.WriteBytes(&value, sizeof value);
 }
 
-// The low byte of each code unit, as the byte-wide text operations write them.
-std::vector<uint8_t> LowBytes(const String& text) {
-  std::vector<uint8_t> bytes(static_cast<std::size_t>(text.Length()));
-  const char16_t* units = text.Data();
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(units[i]);
-  return bytes;
-}
-
 }  // namespace
 
-String TStreamReadException::ToString() const { return "Error reading from stream"; }
-String TStreamWriteException::ToString() const { return "Error writing to stream"; }
+String TStreamReadException::ToString() const {
+  return "Error reading from stream";
+}
+String TStreamWriteException::ToString() const {
+  return "Error writing to stream";
+}
 
 // ---- TIO defaults ----
 
-bool TIO::Eof() { return Pos() == Size(); }
-int32_t TIO::Pos() { return -1; }
-int32_t TIO::Size() { return 0; }
-int32_t TIO::Seek(int32_t) { return -1; }
+bool TIO::Eof() {
+  return Pos() == Size();
+}
+int32_t TIO::Pos() {
+  return -1;
+}
+int32_t TIO::Size() {
+  return 0;
+}
+int32_t TIO::Seek(int32_t) {
+  return -1;
+}
 void TIO::Flush() {}
 void TIO::Close() {}
-int32_t TIO::Read(void*, int32_t) { throw TRuntimeException("Stream is not readable"); }
-int32_t TIO::Write(const void*, int32_t) { throw TRuntimeException("Stream is not writeable"); }
+int32_t TIO::Read(void*, int32_t) {
+  throw TRuntimeException("Stream is not readable");
+}
+int32_t TIO::Write(const void*, int32_t) {
+  throw TRuntimeException("Stream is not writeable");
+}
 
 // ---- TStream ----
 
@@ -84,18 +92,42 @@ int32_t TStream::SkipBytes(int32_t count) {
   return count;
 }
 
-int32_t TStream::ReadByte() { return ReadValue<uint8_t>(*this); }
-void TStream::WriteByte(int32_t value) { WriteValue(*this, static_cast<uint8_t>(value)); }
-int32_t TStream::ReadShort() { return ReadValue<uint16_t>(*this); }
-void TStream::WriteShort(int32_t value) { WriteValue(*this, static_cast<uint16_t>(value)); }
-int32_t TStream::ReadInt() { return ReadValue<int32_t>(*this); }
-void TStream::WriteInt(int32_t value) { WriteValue(*this, value); }
-int64_t TStream::ReadLong() { return ReadValue<int64_t>(*this); }
-void TStream::WriteLong(int64_t value) { WriteValue(*this, value); }
-float TStream::ReadFloat() { return ReadValue<float>(*this); }
-void TStream::WriteFloat(float value) { WriteValue(*this, value); }
-double TStream::ReadDouble() { return ReadValue<double>(*this); }
-void TStream::WriteDouble(double value) { WriteValue(*this, value); }
+int32_t TStream::ReadByte() {
+  return ReadValue<uint8_t>(*this);
+}
+void TStream::WriteByte(int32_t value) {
+  WriteValue(*this, static_cast<uint8_t>(value));
+}
+int32_t TStream::ReadShort() {
+  return ReadValue<uint16_t>(*this);
+}
+void TStream::WriteShort(int32_t value) {
+  WriteValue(*this, static_cast<uint16_t>(value));
+}
+int32_t TStream::ReadInt() {
+  return ReadValue<int32_t>(*this);
+}
+void TStream::WriteInt(int32_t value) {
+  WriteValue(*this, value);
+}
+int64_t TStream::ReadLong() {
+  return ReadValue<int64_t>(*this);
+}
+void TStream::WriteLong(int64_t value) {
+  WriteValue(*this, value);
+}
+float TStream::ReadFloat() {
+  return ReadValue<float>(*this);
+}
+void TStream::WriteFloat(float value) {
+  WriteValue(*this, value);
+}
+double TStream::ReadDouble() {
+  return ReadValue<double>(*this);
+}
+void TStream::WriteDouble(double value) {
+  WriteValue(*this, value);
+}
 
 String TStream::ReadLine() {
   // One raw read per byte, collected in a 1 KiB buffer: long lines cost one append per KiB.
@@ -118,7 +150,7 @@ String TStream::ReadLine() {
 }
 
 bool TStream::WriteLine(const String& text) {
-  const std::vector<uint8_t> bytes = LowBytes(text);
+  const std::string bytes = text.ToBytes();
   const auto length = static_cast<int32_t>(bytes.size());
   if (Write(bytes.data(), length) != length) return false;
   static constexpr uint8_t kLineEnd[2] = {13, 10};
@@ -133,42 +165,100 @@ String TStream::ReadString(int32_t length) {
 }
 
 void TStream::WriteString(const String& text) {
-  const std::vector<uint8_t> bytes = LowBytes(text);
+  const std::string bytes = text.ToBytes();
   WriteBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
-Ref<Object> TStream::ReadObject() { throw TThrownString("Unable to read object"); }
-void TStream::WriteObject(const Ref<Object>&) { throw TThrownString("Unable to write object"); }
+Ref<Object> TStream::ReadObject() {
+  throw TThrownString("Unable to read object");
+}
+void TStream::WriteObject(const Ref<Object>&) {
+  throw TThrownString("Unable to write object");
+}
 
 // ---- TStreamWrapper: forwards to the wrapped stream ----
 
-void TStreamWrapper::SetStream(const Ref<TStream>& stream) { stream_ = stream; }
-bool TStreamWrapper::Eof() { return stream_->Eof(); }
-int32_t TStreamWrapper::Pos() { return stream_->Pos(); }
-int32_t TStreamWrapper::Size() { return stream_->Size(); }
-int32_t TStreamWrapper::Seek(int32_t position) { return stream_->Seek(position); }
-void TStreamWrapper::Flush() { stream_->Flush(); }
-void TStreamWrapper::Close() { stream_->Close(); }
-int32_t TStreamWrapper::Read(void* buffer, int32_t count) { return stream_->Read(buffer, count); }
-int32_t TStreamWrapper::Write(const void* buffer, int32_t count) { return stream_->Write(buffer, count); }
-int32_t TStreamWrapper::ReadByte() { return stream_->ReadByte(); }
-void TStreamWrapper::WriteByte(int32_t value) { stream_->WriteByte(value); }
-int32_t TStreamWrapper::ReadShort() { return stream_->ReadShort(); }
-void TStreamWrapper::WriteShort(int32_t value) { stream_->WriteShort(value); }
-int32_t TStreamWrapper::ReadInt() { return stream_->ReadInt(); }
-void TStreamWrapper::WriteInt(int32_t value) { stream_->WriteInt(value); }
-int64_t TStreamWrapper::ReadLong() { return stream_->ReadLong(); }
-void TStreamWrapper::WriteLong(int64_t value) { stream_->WriteLong(value); }
-float TStreamWrapper::ReadFloat() { return stream_->ReadFloat(); }
-void TStreamWrapper::WriteFloat(float value) { stream_->WriteFloat(value); }
-double TStreamWrapper::ReadDouble() { return stream_->ReadDouble(); }
-void TStreamWrapper::WriteDouble(double value) { stream_->WriteDouble(value); }
-String TStreamWrapper::ReadLine() { return stream_->ReadLine(); }
-bool TStreamWrapper::WriteLine(const String& text) { return stream_->WriteLine(text); }
-String TStreamWrapper::ReadString(int32_t length) { return stream_->ReadString(length); }
-void TStreamWrapper::WriteString(const String& text) { stream_->WriteString(text); }
-Ref<Object> TStreamWrapper::ReadObject() { return stream_->ReadObject(); }
-void TStreamWrapper::WriteObject(const Ref<Object>& object) { stream_->WriteObject(object); }
+void TStreamWrapper::SetStream(const Ref<TStream>& stream) {
+  stream_ = stream;
+}
+bool TStreamWrapper::Eof() {
+  return stream_->Eof();
+}
+int32_t TStreamWrapper::Pos() {
+  return stream_->Pos();
+}
+int32_t TStreamWrapper::Size() {
+  return stream_->Size();
+}
+int32_t TStreamWrapper::Seek(int32_t position) {
+  return stream_->Seek(position);
+}
+void TStreamWrapper::Flush() {
+  stream_->Flush();
+}
+void TStreamWrapper::Close() {
+  stream_->Close();
+}
+int32_t TStreamWrapper::Read(void* buffer, int32_t count) {
+  return stream_->Read(buffer, count);
+}
+int32_t TStreamWrapper::Write(const void* buffer, int32_t count) {
+  return stream_->Write(buffer, count);
+}
+int32_t TStreamWrapper::ReadByte() {
+  return stream_->ReadByte();
+}
+void TStreamWrapper::WriteByte(int32_t value) {
+  stream_->WriteByte(value);
+}
+int32_t TStreamWrapper::ReadShort() {
+  return stream_->ReadShort();
+}
+void TStreamWrapper::WriteShort(int32_t value) {
+  stream_->WriteShort(value);
+}
+int32_t TStreamWrapper::ReadInt() {
+  return stream_->ReadInt();
+}
+void TStreamWrapper::WriteInt(int32_t value) {
+  stream_->WriteInt(value);
+}
+int64_t TStreamWrapper::ReadLong() {
+  return stream_->ReadLong();
+}
+void TStreamWrapper::WriteLong(int64_t value) {
+  stream_->WriteLong(value);
+}
+float TStreamWrapper::ReadFloat() {
+  return stream_->ReadFloat();
+}
+void TStreamWrapper::WriteFloat(float value) {
+  stream_->WriteFloat(value);
+}
+double TStreamWrapper::ReadDouble() {
+  return stream_->ReadDouble();
+}
+void TStreamWrapper::WriteDouble(double value) {
+  stream_->WriteDouble(value);
+}
+String TStreamWrapper::ReadLine() {
+  return stream_->ReadLine();
+}
+bool TStreamWrapper::WriteLine(const String& text) {
+  return stream_->WriteLine(text);
+}
+String TStreamWrapper::ReadString(int32_t length) {
+  return stream_->ReadString(length);
+}
+void TStreamWrapper::WriteString(const String& text) {
+  stream_->WriteString(text);
+}
+Ref<Object> TStreamWrapper::ReadObject() {
+  return stream_->ReadObject();
+}
+void TStreamWrapper::WriteObject(const Ref<Object>& object) {
+  stream_->WriteObject(object);
+}
 
 Ref<TStreamStream> TStreamStream::Create(const Ref<TStream>& stream) {
   auto wrapper = New<TStreamStream>();
@@ -176,32 +266,78 @@ Ref<TStreamStream> TStreamStream::Create(const Ref<TStream>& stream) {
   return wrapper;
 }
 
-void TStreamStream::Close() { SetStream(Null); }
+void TStreamStream::Close() {
+  SetStream(Null);
+}
 
 // ---- free functions ----
 
-bool StreamEof(const Ref<TStream>& stream) { return stream->Eof(); }
-int32_t StreamPosition(const Ref<TStream>& stream) { return stream->Pos(); }
-int32_t StreamLength(const Ref<TStream>& stream) { return stream->Size(); }
-int32_t SeekStream(const Ref<TStream>& stream, int32_t position) { return stream->Seek(position); }
-void FlushStream(const Ref<TStream>& stream) { stream->Flush(); }
-void CloseStream(const Ref<TStream>& stream) { stream->Close(); }
-int32_t ReadByte(const Ref<TStream>& stream) { return stream->ReadByte(); }
-int32_t ReadShort(const Ref<TStream>& stream) { return stream->ReadShort(); }
-int32_t ReadInt(const Ref<TStream>& stream) { return stream->ReadInt(); }
-int64_t ReadLong(const Ref<TStream>& stream) { return stream->ReadLong(); }
-float ReadFloat(const Ref<TStream>& stream) { return stream->ReadFloat(); }
-double ReadDouble(const Ref<TStream>& stream) { return stream->ReadDouble(); }
-void WriteByte(const Ref<TStream>& stream, int32_t value) { stream->WriteByte(value); }
-void WriteShort(const Ref<TStream>& stream, int32_t value) { stream->WriteShort(value); }
-void WriteInt(const Ref<TStream>& stream, int32_t value) { stream->WriteInt(value); }
-void WriteLong(const Ref<TStream>& stream, int64_t value) { stream->WriteLong(value); }
-void WriteFloat(const Ref<TStream>& stream, float value) { stream->WriteFloat(value); }
-void WriteDouble(const Ref<TStream>& stream, double value) { stream->WriteDouble(value); }
-String ReadString(const Ref<TStream>& stream, int32_t length) { return stream->ReadString(length); }
-void WriteString(const Ref<TStream>& stream, const String& text) { stream->WriteString(text); }
-String ReadLine(const Ref<TStream>& stream) { return stream->ReadLine(); }
-bool WriteLine(const Ref<TStream>& stream, const String& text) { return stream->WriteLine(text); }
+bool StreamEof(const Ref<TStream>& stream) {
+  return stream->Eof();
+}
+int32_t StreamPosition(const Ref<TStream>& stream) {
+  return stream->Pos();
+}
+int32_t StreamLength(const Ref<TStream>& stream) {
+  return stream->Size();
+}
+int32_t SeekStream(const Ref<TStream>& stream, int32_t position) {
+  return stream->Seek(position);
+}
+void FlushStream(const Ref<TStream>& stream) {
+  stream->Flush();
+}
+void CloseStream(const Ref<TStream>& stream) {
+  stream->Close();
+}
+int32_t ReadByte(const Ref<TStream>& stream) {
+  return stream->ReadByte();
+}
+int32_t ReadShort(const Ref<TStream>& stream) {
+  return stream->ReadShort();
+}
+int32_t ReadInt(const Ref<TStream>& stream) {
+  return stream->ReadInt();
+}
+int64_t ReadLong(const Ref<TStream>& stream) {
+  return stream->ReadLong();
+}
+float ReadFloat(const Ref<TStream>& stream) {
+  return stream->ReadFloat();
+}
+double ReadDouble(const Ref<TStream>& stream) {
+  return stream->ReadDouble();
+}
+void WriteByte(const Ref<TStream>& stream, int32_t value) {
+  stream->WriteByte(value);
+}
+void WriteShort(const Ref<TStream>& stream, int32_t value) {
+  stream->WriteShort(value);
+}
+void WriteInt(const Ref<TStream>& stream, int32_t value) {
+  stream->WriteInt(value);
+}
+void WriteLong(const Ref<TStream>& stream, int64_t value) {
+  stream->WriteLong(value);
+}
+void WriteFloat(const Ref<TStream>& stream, float value) {
+  stream->WriteFloat(value);
+}
+void WriteDouble(const Ref<TStream>& stream, double value) {
+  stream->WriteDouble(value);
+}
+String ReadString(const Ref<TStream>& stream, int32_t length) {
+  return stream->ReadString(length);
+}
+void WriteString(const Ref<TStream>& stream, const String& text) {
+  stream->WriteString(text);
+}
+String ReadLine(const Ref<TStream>& stream) {
+  return stream->ReadLine();
+}
+bool WriteLine(const Ref<TStream>& stream, const String& text) {
+  return stream->WriteLine(text);
+}
 
 void CopyStreamToEnd(const Ref<TStream>& source, const Ref<TStream>& destination, int32_t bufferSize) {
   std::vector<uint8_t> buffer(static_cast<std::size_t>(std::max<int32_t>(bufferSize, 1)));

@@ -188,7 +188,6 @@ int main(int argc, char** argv) {
   Options options;
   if (const int status = ParseArguments(argc, argv, options); status >= 0) return status;
   corvex::InitFrameworkModules();
-  corvex::InitFreeTypeModule();
   corvex::InitPacModule();
   try {
     return Run(options);
