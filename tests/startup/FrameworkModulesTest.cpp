@@ -5,6 +5,8 @@
 
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
+#include "net/HttpStream.h"
+#include "net/SocketStream.h"
 #include "pixmap/BmpLoader.h"
 #include "pixmap/JpegCodec.h"
 #include "pixmap/PixmapLoader.h"
@@ -37,8 +39,9 @@ class FrameworkModulesTest : public testing::Test {
 
 TEST_F(FrameworkModulesTest, StreamFactoriesAreAskedNewestFirst) {
   const std::vector<const std::type_info*> expected = {
-      &typeid(TTextStreamFactory), &typeid(TXEndianStreamFactory), &typeid(TRamStreamFactory),
-      &typeid(TBankStreamFactory), &typeid(TDataStreamFactory)};
+      &typeid(TTextStreamFactory),    &typeid(THTTPStreamFactory), &typeid(TSocketStreamFactory),
+      &typeid(TXEndianStreamFactory), &typeid(TRamStreamFactory),  &typeid(TBankStreamFactory),
+      &typeid(TDataStreamFactory)};
   const auto types = TypesFromHead(StreamFactoryHead());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
