@@ -14,6 +14,21 @@ int32_t TSocketStream::Write(const void* buffer, int32_t count) {
   return socket_->SendBytes(buffer, count, 0);
 }
 
+int32_t TSocketStream::ReadBytes(void* buffer, int32_t count) {
+  auto* at = static_cast<uint8_t*>(buffer);
+  int32_t remaining = count;
+  while (remaining > 0) {
+    const int32_t n = Read(at, remaining);
+    if (n <= 0) {
+      if (Eof()) break;
+      throw TStreamReadException();
+    }
+    remaining -= n;
+    at += n;
+  }
+  return count;
+}
+
 bool TSocketStream::Eof() {
   if (socket_ && socket_->IsConnected() != 0) return false;
   Close();

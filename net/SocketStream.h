@@ -20,6 +20,9 @@ class TSocketStream : public TStream {
   int32_t Write(const void* buffer, int32_t count) override;
   // 0 while the socket is connected; otherwise closes the stream and answers 1. Never waits.
   bool Eof() override;
+  // As TStream::ReadBytes, but asks whether the stream has ended only when a read brings
+  // nothing rather than before every read.
+  int32_t ReadBytes(void* buffer, int32_t count) override;
   // Closes the socket when the stream owns it, and lets go of it; nothing once closed.
   void Close() override;
 

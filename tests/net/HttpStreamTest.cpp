@@ -13,6 +13,7 @@
 #include "stream/TextStream.h"
 #include "stream/Url.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/net/PythonHttpServer.h"
 #include "tests/stream/StreamTestSupport.h"
 #include "util/FileSystem.h"
 
@@ -42,6 +43,7 @@ class HttpStreamTest : public ::testing::Test {
     WriteFile(*directory_ + "/notes.txt", "first line\nsecond line\n");
     WriteFile(*directory_ + "/index.html", "<p>index page</p>\nmore\n");
     server_ = new PythonHttpServer(*directory_);
+    if (!server_->Ready()) ADD_FAILURE() << server_->Error();
   }
   static void TearDownTestSuite() {
     delete server_;

@@ -1,6 +1,6 @@
-// Helpers shared by the network tests: servers on 127.0.0.1 with ports the system picks (a
-// thread serving connections one after another with a handler of the test's choosing, and the
-// Python HTTP server), and a count of the process's open descriptors.
+// Helpers shared by the network tests: a server on 127.0.0.1 at a port the system picks (a
+// thread serving connections one after another with a handler of the test's choosing), and a
+// count of the process's open descriptors. The Python HTTP server is in PythonHttpServer.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@
 
 #include "net/Socket.h"
 #include "net/SocketPlatform.h"
-#include "process/Process.h"
 #include "runtime/String.h"
 
 namespace corvex::testing_support {
@@ -119,51 +118,6 @@ class LocalServer {
   std::atomic<bool> stopping_{false};
   std::atomic<int> accepted_{0};
   std::thread thread_;
-};
-
-// Python's http.server (tests/net/http_test_server.py under Debian's python3) serving a
-// directory on 127.0.0.1 at a port the system picks; killed by the destructor.
-class PythonHttpServer {
- public:
-  explicit PythonHttpServer(const std::string& directory) {
-    process_ = TProcess::Launch(String(CORVEX_TEST_PYTHON " -u " CORVEX_HTTP_TEST_SERVER " \"") +
-                                String(directory.c_str()) + "\"");
-    if (!process_) {
-      ADD_FAILURE() << "cannot start " CORVEX_TEST_PYTHON;
-      return;
-    }
-    // The server prints "port N" once it listens; a loaded machine may take a while to start it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline && process_->Running() != 0) {
-      const std::string line = process_->Pipe()->ReadLine().ToBytes();
-      if (line.rfind("port ", 0) == 0) {
-        port_ = std::stoi(line.substr(5));
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    const ByteArray error = process_->ErrorPipe()->ReadAvailable();
-    ADD_FAILURE() << "the Python HTTP server did not start: "
-                  << (error.IsEmpty() ? std::string()
-                                      : std::string(reinterpret_cast<const char*>(error.Data()),
-                                                    static_cast<std::size_t>(error.Length())));
-  }
-  ~PythonHttpServer() {
-    if (!process_) return;
-    process_->Kill();
-    process_->ClosePipes();
-  }
-  PythonHttpServer(const PythonHttpServer&) = delete;
-  PythonHttpServer& operator=(const PythonHttpServer&) = delete;
-
-  bool Ready() const { return port_ > 0; }
-  int32_t Port() const { return port_; }
-  // "http::127.0.0.1:port" followed by the path.
-  String Url(const String& path) const { return "http::127.0.0.1:" + PortText(port_) + path; }
-
- private:
-  Ref<TProcess> process_;
-  int32_t port_ = 0;
 };
 
 }  // namespace corvex::testing_support
