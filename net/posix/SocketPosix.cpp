@@ -1,7 +1,6 @@
 // Sockets over POSIX: socket, bind, connect, listen, accept4, poll, send and recv with
 // MSG_NOSIGNAL, FIONREAD, getsockname and getpeername, getaddrinfo and getnameinfo.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,8 +11,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstring>
 
 #include "net/SocketPlatform.h"
 
