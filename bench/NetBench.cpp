@@ -1,5 +1,6 @@
 // Socket streams against plain send and recv of the same buffers over loopback, and the http
-// protocol against reading the same file directly, in the same run.
+// protocol against reading the same file directly and against a plain client of the same
+// server, in the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -175,6 +176,59 @@ void BM_LoadAllBytesFileBaseline(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
 }
 BENCHMARK(BM_LoadAllBytesFileBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same request from a plain client: one send, then recv into one buffer of the file's size
+// (plus room for the head) until the server closes.
+void BM_HttpPlainClientBaseline(benchmark::State& state) {
+  const auto& server = *Served().server;
+  if (!server.Ready()) {
+    state.SkipWithError(server.Error().c_str());
+    return;
+  }
+  const std::string request =
+      "GET /big.bin HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n\r\n";
+  std::vector<char> response(kServedFile + 4096);
+  for (auto _ : state) {
+    const Ref<TSocket> socket = TSocket::NewTcp();
+    socket->ConnectTo(kLoopback, server.Port());
+    bench::PlainSendAll(socket->Handle(), request.data(), request.size());
+    std::size_t filled = 0;
+    for (long n = 1; n > 0 && filled < response.size(); filled += static_cast<std::size_t>(n)) {
+      n = bench::PlainReceive(socket->Handle(), response.data() + filled, response.size() - filled);
+      if (n < 0) n = 0;
+    }
+    socket->Close();
+    if (filled < kServedFile) state.SkipWithError("short response");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
+}
+BENCHMARK(BM_HttpPlainClientBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The http protocol read into one buffer of the same size as the plain client's: what the
+// protocol itself costs, apart from how LoadAllBytes grows its buffer for a stream of unknown size.
+void BM_HttpStreamReadIntoOneBuffer(benchmark::State& state) {
+  InitHttpStreamModule();
+  const auto& server = *Served().server;
+  if (!server.Ready()) {
+    state.SkipWithError(server.Error().c_str());
+    return;
+  }
+  const String url = server.Url("/big.bin");
+  std::vector<char> body(kServedFile + 4096);
+  for (auto _ : state) {
+    const Ref<TStream> stream = OpenReadStream(url);
+    std::size_t filled = 0;
+    while (!stream->Eof() && filled < body.size()) {
+      const int32_t n = stream->Read(body.data() + filled, static_cast<int32_t>(body.size() - filled));
+      if (n <= 0) break;
+      filled += static_cast<std::size_t>(n);
+    }
+    stream->Close();
+    if (filled != kServedFile) state.SkipWithError("short body");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
+}
+BENCHMARK(BM_HttpStreamReadIntoOneBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LoadAllBytesHttp(benchmark::State& state) {
   InitHttpStreamModule();

@@ -30,4 +30,11 @@ bool PlainReceiveAll(int socket, void* buffer, std::size_t count) {
   return true;
 }
 
+long PlainReceive(int socket, void* buffer, std::size_t count) {
+  for (;;) {
+    const ssize_t n = recv(socket, buffer, count, 0);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+  }
+}
+
 }  // namespace corvex::bench
