@@ -207,8 +207,19 @@ Ref<TAudioSample> TAudioSample::CreateOver(void* address, int32_t length, int32_
   return sample;
 }
 
-void TAudioSample::Truncate(int32_t length) noexcept {
-  if (length >= 0 && length < length_) length_ = length;
+bool TAudioSample::Resize(int32_t length) noexcept {
+  if (length < 0) return false;
+  const int64_t bytes = int64_t{length} * SampleFormatBytes[format_];
+  if (bytes > INT32_MAX) return false;
+  if (bytes > (capacity_ >= 0 ? capacity_ : ByteCount())) {
+    if (capacity_ < 0) return false;
+    auto* memory = static_cast<uint8_t*>(std::realloc(samples_, static_cast<std::size_t>(bytes)));
+    if (memory == nullptr) return false;
+    samples_ = memory;
+    capacity_ = static_cast<int32_t>(bytes);
+  }
+  length_ = length;
+  return true;
 }
 
 Ref<TAudioSample> NewAudioSample(int32_t length, int32_t hertz, int32_t format) {
