@@ -20,7 +20,7 @@ bool IsConvertibleFormat(int32_t format) noexcept {
 }
 
 // `count` frames of `format` into SAMPLE_STEREO16BE (4 bytes a frame, high byte first).
-void Expand(const uint8_t* s, int32_t format, uint8_t* d, int32_t count) {
+void Expand(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
   const auto n = static_cast<std::size_t>(count);
   switch (format) {
     case SAMPLE_MONO8:
@@ -82,7 +82,7 @@ uint8_t To8(int32_t value) noexcept {
 }
 
 // `count` SAMPLE_STEREO16BE frames into `format`.
-void Pack(const uint8_t* s, int32_t format, uint8_t* d, int32_t count) {
+void Pack(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
   const auto n = static_cast<std::size_t>(count);
   switch (format) {
     case SAMPLE_MONO8:
