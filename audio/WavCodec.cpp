@@ -50,7 +50,9 @@ int64_t ReadAvailable(TStream& stream, uint8_t* buffer, int64_t count) {
 // follows what the stream delivers rather than what the header claims.
 Ref<TAudioSample> ReadFrames(TStream& stream, uint32_t size, int32_t hertz, int32_t format) {
   const int32_t frameBytes = SampleFormatBytes[format];
-  int64_t wanted = size - size % static_cast<uint32_t>(frameBytes);
+  // No sample holds more than 2^31 - 1 bytes.
+  int64_t wanted = std::min<int64_t>(size, INT32_MAX);
+  wanted -= wanted % frameBytes;
   const int32_t position = stream.Pos();
   const int32_t end = stream.Size();
   const bool sized = position >= 0 && end >= position && end > 0;
