@@ -1,5 +1,7 @@
 #include "startup/FrameworkModules.h"
 
+#include "audio/AudioDriver.h"
+#include "audio/AudioSampleLoader.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -60,6 +62,9 @@ void InitFrameworkModules() {
   InitGLGraphicsModule();
   InitGLVex2DModule();
 
+  // The audio core: the null audio driver.
+  InitAudioModule();
+
   // The stream collection: RAM and byte-order factories, the socket and HTTP factories, then
   // text factories and standard I/O. Streams sit below the network layer, so the collection's
   // network step is taken here, between its byte-order and text steps.
@@ -75,9 +80,11 @@ void InitFrameworkModules() {
   InitEventQueueModule();
   InitFreeTypeModule();
   InitJpegLoaderModule();
+  InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
   InitPngLoaderModule();
   InitTgaLoaderModule();
   InitTimerModule();
+  InitWavLoaderModule();
   InitJoystickModule();
   InitProcessModule();
 }

@@ -3,6 +3,9 @@
 #include <typeinfo>
 #include <vector>
 
+#include "audio/AudioDriver.h"
+#include "audio/OggLoader.h"
+#include "audio/WavCodec.h"
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
 #include "net/HttpStream.h"
@@ -53,6 +56,14 @@ TEST_F(FrameworkModulesTest, PixmapLoadersAreAskedTgaPngJpegBmp) {
   const auto types = TypesFromHead(PixmapLoaders());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
+}
+
+TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsRegistered) {
+  const auto types = TypesFromHead(AudioSampleLoaders());
+  ASSERT_EQ(types.size(), 2U);
+  EXPECT_EQ(*types[0], typeid(TAudioSampleLoaderWAV));
+  EXPECT_EQ(*types[1], typeid(TAudioSampleLoaderOGG));
+  EXPECT_EQ(HasAudioDriver("Null"), 1);
 }
 
 TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {
