@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
+#include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
-#include "startup/AppStrings.h"
 #include "system/KeyCodes.h"
 #include "system/MessageBox.h"
 #include "system/Requester.h"
