@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <typeinfo>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "pixmap/PixmapLoader.h"
 #include "pixmap/PngCodec.h"
 #include "pixmap/TgaLoader.h"
+#include "process/Process.h"
 #include "runtime/Data.h"
 #include "startup/FrameworkModules.h"
 #include "stream/Bank.h"
@@ -23,6 +26,7 @@
 #include "stream/StdIO.h"
 #include "stream/TextStream.h"
 #include "system/Event.h"
+#include "system/SystemDriver.h"
 #include "vex2d/GLVex2DDriver.h"
 
 namespace corvex {
@@ -85,6 +89,26 @@ TEST_F(FrameworkModulesTest, InitialisingAgainChangesNothing) {
   InitStreamModule();
   InitBankModule();
   EXPECT_EQ(TypesFromHead(StreamFactoryHead()).size(), before.size());
+}
+
+// Exit actions run newest first: the child-process module, which starts near the end, kills the
+// listed children before the exit actions of the modules that started earlier (the network's
+// shut-down among them) run. The system driver, which starts early and launches the desktop's
+// tools, must not start it in its own place.
+TEST(FrameworkModulesDeathTest, ChildrenAreKilledBeforeEarlierModulesEnd) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no module started yet
+  EXPECT_EXIT(
+      {
+        InitSystemModule();
+        std::atexit([] {
+          const Ref<TList> listed = ProcessList();
+          std::fprintf(stderr, "listed at exit: %d", listed ? listed->Count() : -1);
+        });
+        InitProcessModule();
+        if (!TProcess::Launch("sleep 100")) std::exit(2);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^listed at exit: 0$");
 }
 
 }  // namespace
