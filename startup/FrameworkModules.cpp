@@ -5,6 +5,7 @@
 #include "fonts/FreeTypeFont.h"
 #include "graphics/GLGraphics.h"
 #include "graphics/Graphics.h"
+#include "net/OrbuHost.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "process/Process.h"
@@ -64,6 +65,7 @@ void InitFrameworkModules() {
   InitCollisionModule();
   InitEventQueueModule();
   InitFreeTypeModule();
+  InitOrbuModule();
   InitJpegLoaderModule();
   InitPngLoaderModule();
   InitTgaLoaderModule();
