@@ -109,28 +109,24 @@ void TOrbuHost::Pump() {
 }
 
 void TOrbuHost::SendLocalChanges() {
-  const Array<Ref<Object>> snapshot = objects->ToArray();
-  // Dead objects leave the list even when a send throws part-way; those not reached yet are
-  // the ones the next pump would remove.
-  struct Sweep {
-    TOrbuHost& host;
-    const Array<Ref<Object>>& snapshot;
-    ~Sweep() {
-      host.objects->Clear();
-      for (const Ref<Object>& item : snapshot) {
-        const Ref<TOrbuObject> object = AsObject(item);
-        if (object->state != kOrbuDead) {
-          host.objects->AddLast(item);
-        } else if (!object->peer) {
-          host.UnregisterObject(object);
-        }
-      }
-    }
-  } sweep{*this, snapshot};
-  for (const Ref<Object>& item : snapshot) {
-    const Ref<TOrbuObject> object = AsObject(item);
+  // When a send throws part-way, the dead objects stay listed until the next pump removes them.
+  bool anyDead = false;
+  for (const Ref<Object>& item : *objects) {
+    auto* object = static_cast<TOrbuObject*>(item.Get());
     const Ref<TOrbuMsg> msg = object->TakeChanges();
     if (msg) Broadcast(msg, object->peer);
+    anyDead = anyDead || object->state == kOrbuDead;
+  }
+  if (!anyDead) return;
+  const Array<Ref<Object>> listed = objects->ToArray();
+  objects->Clear();
+  for (const Ref<Object>& item : listed) {
+    const Ref<TOrbuObject> object = AsObject(item);
+    if (object->state != kOrbuDead) {
+      objects->AddLast(item);
+    } else if (!object->peer) {
+      UnregisterObject(object);
+    }
   }
 }
 
