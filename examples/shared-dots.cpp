@@ -4,8 +4,10 @@
 // Run:  build/release/examples/corvex-example-shared-dots --listen 4567
 //       build/release/examples/corvex-example-shared-dots --dial 127.0.0.1 4567   (as often as you like)
 // Escape or closing the window quits; a client whose hub has gone shows it in its caption.
-// With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames.
+// With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames. On
+// the way out it prints "dot X Y own|peer" for every dot it knows, for scripts to check.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -93,7 +95,13 @@ void RunExample() {
     FlipPage(-1);
   }
 
-  // Clean-up: peers see this copy's dot close when it disconnects.
+  // Clean-up: report the dots; peers see this copy's dot close when it disconnects.
+  for (const Ref<Object>& item : *OrbuObjectList(host, kOrbuListAll)) {
+    const Ref<TOrbuObject> object = Cast<TOrbuObject>(item);
+    std::printf("dot %d %d %s\n", FetchOrbuInt(object, kSlotX), FetchOrbuInt(object, kSlotY),
+                object == dot ? "own" : "peer");
+  }
+  std::fflush(stdout);
   ShutOrbuHost(host);
 }
 
