@@ -1,7 +1,7 @@
 // Shared objects: every running copy owns one dot, moved with the arrow keys, and draws the
 // dots of all the others. One copy is the hub the others dial; it relays between them.
 //
-// Run:  build/release/examples/corvex-example-shared-dots --listen 4567
+// Run:  build/release/examples/corvex-example-shared-dots --listen 4567      (0: any free port)
 //       build/release/examples/corvex-example-shared-dots --dial 127.0.0.1 4567   (as often as you like)
 // Escape or closing the window quits; a client whose hub has gone shows it in its caption.
 // With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames. On
@@ -45,7 +45,10 @@ String Connect(const Ref<TOrbuHost>& host) {
   const Array<String>& args = AppArguments();
   if (args.Length() == 3 && args[1] == String("--listen")) {
     if (!OrbuOpenPort(host, args[2].ToInt())) throw TRuntimeException("Unable to listen on port " + args[2]);
-    return "hub on port " + args[2];
+    // Port 0 takes any free port; say which, so that clients can be pointed at it.
+    std::printf("port %d\n", host->Port());
+    std::fflush(stdout);
+    return "hub on port " + String::FromInt(host->Port());
   }
   if (args.Length() == 4 && args[1] == String("--dial")) {
     if (!OrbuDial(host, args[2], args[3].ToInt(), 5000)) {

@@ -5,8 +5,7 @@
 set -euo pipefail
 program=$1
 work=$(mktemp -d)
-trap 'kill $hub $client 2>/dev/null || true; rm -rf "$work"' EXIT
-port=$((30000 + RANDOM % 20000))
+trap 'kill ${hub:-} ${client:-} 2>/dev/null || true; rm -rf "$work"' EXIT
 
 window_of() {  # the window of a process, waiting for it to appear
   for _ in $(seq 200); do
@@ -25,9 +24,10 @@ press() {  # focuses a window and runs the xdotool key commands that follow
   xdotool "$@"
 }
 
-CORVEX_EXAMPLE_FRAMES=6000 "$program" --listen "$port" >"$work/hub.out" &
+CORVEX_EXAMPLE_FRAMES=6000 "$program" --listen 0 >"$work/hub.out" &
 hub=$!
 hub_window=$(window_of $hub)
+port=$(awk '$1 == "port" { print $2 }' "$work/hub.out")
 CORVEX_EXAMPLE_FRAMES=6000 "$program" --dial 127.0.0.1 "$port" >"$work/client.out" &
 client=$!
 client_window=$(window_of $client)
