@@ -256,6 +256,9 @@ void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except
 Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
   const Ref<TOrbuPeer> peer = TOrbuPeer::Create(enetPeer);
   peers->AddLast(peer);
+  // A peer that left again before its connection was taken in gets nothing; its disconnect
+  // event follows.
+  if (!peer->IsConnected()) return peer;
   for (const Ref<Object>& item : *objects) {
     const Ref<TOrbuObject> object = AsObject(item);
     // Remote objects that arrived in this pump were relayed before the newcomer came; it gets

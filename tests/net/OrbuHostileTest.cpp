@@ -152,6 +152,18 @@ TEST_F(OrbuHostileTest, ThousandsOfCreationsCannotStopTheHub) {
   EXPECT_TRUE(PumpUntil({a_, hub_, b_}, [&] { return b_->objects->Count() == 2; }));
 }
 
+TEST_F(OrbuHostileTest, APeerThatLeavesAsItArrivesIsForgotten) {
+  RawPeer fleeting;
+  fleeting.StartConnect(hub_->Port());
+  ASSERT_TRUE(fleeting.PumpUntil(hub_, [&] { return fleeting.Connected(); }));
+  // The hub learns of the connection and of the departure in one pump.
+  enet_peer_disconnect_now(fleeting.Host()->peers, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  PumpOrbuHost(hub_);
+  EXPECT_TRUE(PumpUntil({hub_}, [&] { return hub_->peers->Count() == 3; }));
+  ExpectStillServed(16);
+}
+
 TEST_F(OrbuHostileTest, OversizedPacketsNeverReachTheHub) {
   RawPeer big;
   ASSERT_TRUE(big.Connect(hub_));
