@@ -491,7 +491,7 @@ void InitOrbuModule() {
   InitRuntimeModule();
   InitListModule();
   InitSystemModule();
-  enet::StartUp();
+  InitEnetModule();
 }
 
 }  // namespace corvex

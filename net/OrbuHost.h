@@ -161,7 +161,8 @@ void AttachOrbuTarget(const Ref<TOrbuObject>& object, const Ref<Object>& target)
 Ref<Object> OrbuTargetOf(const Ref<TOrbuObject>& object);
 void RetireOrbuObject(const Ref<TOrbuObject>& object);
 
-// The shared objects' module initialiser: starts ENet and registers its shut-down at exit.
+// The shared objects' module initialiser; through the ENet module it starts ENet and registers
+// ENet's shut-down at exit.
 void InitOrbuModule();
 
 }  // namespace corvex

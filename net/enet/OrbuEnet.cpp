@@ -5,6 +5,19 @@
 #include <cstdlib>
 
 #include "runtime/Exceptions.h"
+#include "runtime/Module.h"
+
+namespace corvex {
+
+void InitEnetModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+  if (enet_initialize() != 0) throw TRuntimeException("Unable to initialise ENet");
+  std::atexit(enet_deinitialize);
+}
+
+}  // namespace corvex
 
 namespace corvex::enet {
 namespace {
@@ -13,11 +26,6 @@ constexpr std::size_t kPeerCount = 32;
 constexpr std::size_t kChannelCount = 1;
 
 }  // namespace
-
-void StartUp() {
-  if (enet_initialize() != 0) throw TRuntimeException("Unable to initialise ENet");
-  std::atexit(enet_deinitialize);
-}
 
 void HostDestroyer::operator()(Host* host) const noexcept {
   enet_host_destroy(host);

@@ -12,6 +12,14 @@ struct _ENetHost;
 struct _ENetPeer;
 struct _ENetPacket;
 
+namespace corvex {
+
+// The ENet module's initialiser: initialises ENet and registers its de-initialisation at exit;
+// throws a TRuntimeException when ENet cannot start.
+void InitEnetModule();
+
+}  // namespace corvex
+
 namespace corvex::enet {
 
 using Host = _ENetHost;
@@ -21,10 +29,6 @@ using Packet = _ENetPacket;
 // The largest packet a host sends or accepts: the two header bytes and the most slot data one
 // message may carry. Larger packets from a peer are refused before ENet allocates them.
 inline constexpr std::size_t kMaxPacketBytes = 2 + 65520;
-
-// Initialises ENet and registers its de-initialisation at exit; throws a TRuntimeException when
-// ENet cannot start.
-void StartUp();
 
 struct HostDestroyer {
   void operator()(Host* host) const noexcept;
