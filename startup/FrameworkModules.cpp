@@ -9,6 +9,7 @@
 #include "graphics/Graphics.h"
 #include "net/HttpStream.h"
 #include "net/SocketStream.h"
+#include "net/OrbuHost.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "process/Process.h"
@@ -79,6 +80,7 @@ void InitFrameworkModules() {
   InitCollisionModule();
   InitEventQueueModule();
   InitFreeTypeModule();
+  InitOrbuModule();
   InitJpegLoaderModule();
   InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
   InitPngLoaderModule();
