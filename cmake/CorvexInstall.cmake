@@ -4,7 +4,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 install(TARGETS corvex EXPORT CorvexTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(dir runtime startup stream data util process pixmap system graphics vex2d fonts pac)
+foreach(dir runtime startup stream data util process pixmap system graphics vex2d fonts pac audio)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir} DESTINATION include/corvex
     FILES_MATCHING PATTERN "*.h" PATTERN "posix" EXCLUDE PATTERN "sdl2" EXCLUDE)
 endforeach()

@@ -1,5 +1,7 @@
 #include "startup/FrameworkModules.h"
 
+#include "audio/AudioDriver.h"
+#include "audio/AudioSampleLoader.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -56,6 +58,9 @@ void InitFrameworkModules() {
   InitGLGraphicsModule();
   InitGLVex2DModule();
 
+  // The audio core: the null audio driver.
+  InitAudioModule();
+
   // The stream collection: RAM, byte-order and text factories, and standard I/O.
   InitStreamCollectionModule();
 
@@ -65,9 +70,11 @@ void InitFrameworkModules() {
   InitEventQueueModule();
   InitFreeTypeModule();
   InitJpegLoaderModule();
+  InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
   InitPngLoaderModule();
   InitTgaLoaderModule();
   InitTimerModule();
+  InitWavLoaderModule();
   InitJoystickModule();
   InitProcessModule();
 }
