@@ -2,6 +2,7 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/SonavoxDriver.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -68,6 +69,7 @@ void InitFrameworkModules() {
   InitBmpLoaderModule();
   InitCollisionModule();
   InitEventQueueModule();
+  InitSonavoxAudioModule();  // "Sonavox Multimedia", then "Sonavox"
   InitFreeTypeModule();
   InitJpegLoaderModule();
   InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
