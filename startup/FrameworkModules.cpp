@@ -2,6 +2,7 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/OpenALDriver.h"
 #include "audio/SonavoxDriver.h"
 #include "data/DataStream.h"
 #include "data/List.h"
@@ -73,6 +74,7 @@ void InitFrameworkModules() {
   InitFreeTypeModule();
   InitJpegLoaderModule();
   InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
+  InitOpenALAudioModule();
   InitPngLoaderModule();
   InitTgaLoaderModule();
   InitTimerModule();
