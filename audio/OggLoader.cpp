@@ -129,6 +129,10 @@ Ref<TAudioSample> Decode(OggSource& source) {
   if (ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks) < 0) return Null;
   decoder.open = true;
 
+  // With several logical bitstreams, vorbisfile leaves the read position after its scan of
+  // the links and the first read would come from a later one: go back to the first frame.
+  if (ov_streams(&decoder.file) > 1 && ov_pcm_seek(&decoder.file, 0) != 0) return Null;
+
   const ogg_int64_t length = ov_pcm_total(&decoder.file, 0);
   const vorbis_info* info = ov_info(&decoder.file, -1);
   // More than two channels would not fit a stereo frame: such files are refused.
