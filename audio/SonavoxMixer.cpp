@@ -7,6 +7,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvex::sonavox {
 
 // 16-bit samples are read in place as little-endian values.
@@ -59,7 +63,7 @@ inline int32_t Lerp8(int32_t a, int32_t b, uint32_t f) {
 template <int Bits, int Channels>
 struct Fetch {
   static inline void At(const uint8_t* data, uint64_t position, int32_t& left, int32_t& right) {
-    const uint32_t i = static_cast<uint32_t>(position >> 32);
+    const size_t i = static_cast<size_t>(position >> 32);
     const uint32_t fraction = static_cast<uint32_t>(position);
     if constexpr (Channels == 1) {
       const uint32_t f = fraction >> 16;
@@ -71,8 +75,8 @@ struct Fetch {
       }
       right = left;
     } else {
-      const uint32_t base = i & ~1u;
-      const uint32_t f = ((i & 1u) << 15) | (fraction >> 17);
+      const size_t base = i & ~size_t{1};
+      const uint32_t f = (static_cast<uint32_t>(i & 1u) << 15) | (fraction >> 17);
       if constexpr (Bits == 16) {
         const int16_t* s = reinterpret_cast<const int16_t*>(data);
         left = Lerp16(s[base], s[base + 2], f);
@@ -85,11 +89,48 @@ struct Fetch {
   }
 };
 
+// Adds `frames` frames of samples (interleaved left/right, or one sample for both sides) times
+// the side gains, >> 8, to `out`. Samples and gains fit 16 bits, so the products are exact in
+// 16 × 16 → 32-bit multiplies.
+template <int Channels>
+void AccumulateFrames(const int16_t* samples, int32_t frames, Gains gains, int32_t* out) {
+  int32_t k = 0;
+#if defined(__SSE2__)
+  const __m128i g = _mm_set_epi16(static_cast<int16_t>(gains.right), static_cast<int16_t>(gains.left),
+                                  static_cast<int16_t>(gains.right), static_cast<int16_t>(gains.left),
+                                  static_cast<int16_t>(gains.right), static_cast<int16_t>(gains.left),
+                                  static_cast<int16_t>(gains.right), static_cast<int16_t>(gains.left));
+  for (; k + 4 <= frames; k += 4) {
+    __m128i s;
+    if constexpr (Channels == 1) {
+      const __m128i four = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + k));
+      s = _mm_unpacklo_epi16(four, four);
+    } else {
+      s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * k));
+    }
+    const __m128i low = _mm_mullo_epi16(s, g);
+    const __m128i high = _mm_mulhi_epi16(s, g);
+    __m128i* o = reinterpret_cast<__m128i*>(out + 2 * k);
+    const __m128i first = _mm_srai_epi32(_mm_unpacklo_epi16(low, high), 8);
+    const __m128i second = _mm_srai_epi32(_mm_unpackhi_epi16(low, high), 8);
+    _mm_storeu_si128(o, _mm_add_epi32(_mm_loadu_si128(o), first));
+    _mm_storeu_si128(o + 1, _mm_add_epi32(_mm_loadu_si128(o + 1), second));
+  }
+#endif
+  for (; k < frames; ++k) {
+    const int32_t left = samples[Channels * k];
+    const int32_t right = samples[Channels * k + Channels - 1];
+    Accumulate(out[2 * k], (left * gains.left) >> 8);
+    Accumulate(out[2 * k + 1], (right * gains.right) >> 8);
+  }
+}
+
 // Mixes `frames` frames at a constant step and gain. `position` stays below `end` on return
 // unless the buffer ended: then it answers the frames mixed, else `frames`.
 template <int Bits, int Channels>
 int32_t MixConstant(const samplebuffer& buffer, uint64_t& position, uint64_t advance, uint64_t end,
                     bool looping, Gains gains, int32_t* out, int32_t frames) {
+  constexpr int32_t kChunk = 64;
   const uint8_t* data = buffer.data;
   int32_t done = 0;
   while (done < frames) {
@@ -99,13 +140,18 @@ int32_t MixConstant(const samplebuffer& buffer, uint64_t& position, uint64_t adv
       const uint64_t toEnd = (end - position + advance - 1) / advance;
       if (toEnd < static_cast<uint64_t>(run)) run = static_cast<int32_t>(toEnd);
     }
-    int32_t* o = out + 2 * done;
-    for (int32_t k = 0; k < run; ++k) {
-      int32_t left, right;
-      Fetch<Bits, Channels>::At(data, position, left, right);
-      Accumulate(o[2 * k], (left * gains.left) >> 8);
-      Accumulate(o[2 * k + 1], (right * gains.right) >> 8);
-      position += advance;
+    // Fetch a chunk of interpolated frames, then weigh and add them all at once.
+    for (int32_t first = 0; first < run; first += kChunk) {
+      const int32_t n = std::min(kChunk, run - first);
+      alignas(16) int16_t samples[Channels * kChunk];
+      for (int32_t k = 0; k < n; ++k) {
+        int32_t left, right;
+        Fetch<Bits, Channels>::At(data, position, left, right);
+        samples[Channels * k] = static_cast<int16_t>(left);
+        if constexpr (Channels == 2) samples[2 * k + 1] = static_cast<int16_t>(right);
+        position += advance;
+      }
+      AccumulateFrames<Channels>(samples, n, gains, out + 2 * (done + first));
     }
     done += run;
     if (position >= end) {
@@ -190,7 +236,8 @@ void sound::setRate(int32_t value) {
 }
 
 void sound::setVolume(int32_t value) {
-  const auto v = static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
+  // Symmetric range: the side gains, up to ±volume, then fit 16 bits.
+  const auto v = static_cast<int16_t>(std::clamp<int32_t>(value, -INT16_MAX, INT16_MAX));
   targetVolume.store(v, std::memory_order_relaxed);
   if (paused()) volume.store(v, std::memory_order_relaxed);
 }
