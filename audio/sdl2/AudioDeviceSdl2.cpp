@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "audio/AudioOutputPlatform.h"
@@ -48,7 +49,8 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
     }
     mixer_ = std::make_unique<sonavox::mixer>(kBlockSamples, kFrequency, kChannels, &MixerClock);
     lead_ = kStartLead;
-    Fill();
+    // The one diagnostic the mixer prints: its first blocks could not be handed over.
+    if (!Fill()) std::printf("waveOutWrite error\n");
     running_.store(true);
     SDL_PauseAudioDevice(device_, 0);
     thread_ = std::thread([this] { Run(); });
@@ -66,15 +68,16 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
   }
 
  private:
-  // Converts blocks until the queue holds `lead_` of them.
-  void Fill() {
+  // Converts blocks until the queue holds `lead_` of them; false when the device refused one.
+  bool Fill() {
     std::array<int16_t, kBlockSamples> block;
     Uint32 queued = SDL_GetQueuedAudioSize(device_);
     while (queued < static_cast<Uint32>(lead_) * kBlockBytes) {
       mixer_->convert(block.data(), kBlockSamples);
-      if (SDL_QueueAudio(device_, block.data(), kBlockBytes) != 0) return;
+      if (SDL_QueueAudio(device_, block.data(), kBlockBytes) != 0) return false;
       queued += kBlockBytes;
     }
+    return true;
   }
 
   void Run() {
