@@ -20,7 +20,7 @@ bool IsConvertibleFormat(int32_t format) noexcept {
 }
 
 // `count` frames of `format` into SAMPLE_STEREO16BE (4 bytes a frame, high byte first).
-void Expand(const uint8_t* s, int32_t format, uint8_t* d, int32_t count) {
+void Expand(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
   const auto n = static_cast<std::size_t>(count);
   switch (format) {
     case SAMPLE_MONO8:
@@ -82,7 +82,7 @@ uint8_t To8(int32_t value) noexcept {
 }
 
 // `count` SAMPLE_STEREO16BE frames into `format`.
-void Pack(const uint8_t* s, int32_t format, uint8_t* d, int32_t count) {
+void Pack(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
   const auto n = static_cast<std::size_t>(count);
   switch (format) {
     case SAMPLE_MONO8:
@@ -207,8 +207,19 @@ Ref<TAudioSample> TAudioSample::CreateOver(void* address, int32_t length, int32_
   return sample;
 }
 
-void TAudioSample::Truncate(int32_t length) noexcept {
-  if (length >= 0 && length < length_) length_ = length;
+bool TAudioSample::Resize(int32_t length) noexcept {
+  if (length < 0) return false;
+  const int64_t bytes = int64_t{length} * SampleFormatBytes[format_];
+  if (bytes > INT32_MAX) return false;
+  if (bytes > (capacity_ >= 0 ? capacity_ : ByteCount())) {
+    if (capacity_ < 0) return false;
+    auto* memory = static_cast<uint8_t*>(std::realloc(samples_, static_cast<std::size_t>(bytes)));
+    if (memory == nullptr) return false;
+    samples_ = memory;
+    capacity_ = static_cast<int32_t>(bytes);
+  }
+  length_ = length;
+  return true;
 }
 
 Ref<TAudioSample> NewAudioSample(int32_t length, int32_t hertz, int32_t format) {

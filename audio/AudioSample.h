@@ -66,9 +66,11 @@ class TAudioSample : public Object {
   // Bytes of all frames: Length() × bytes per frame.
   int32_t ByteCount() const noexcept { return length_ * SampleFormatBytes[format_]; }
 
-  // Shortens the sample to `length` frames (0 to Length()); the memory stays. For loaders
-  // that learn only while reading how many frames the data really holds.
-  void Truncate(int32_t length) noexcept;
+  // Sets the length to `length` frames, for loaders that learn while reading how many frames
+  // the data holds. Growing past the owned memory reallocates it (the new frames are
+  // undefined); shrinking keeps the memory. False, changing nothing, for a negative length, more
+  // than 2^31 - 1 bytes, growing a sample over borrowed memory, or memory that cannot be had.
+  bool Resize(int32_t length) noexcept;
 
  private:
   TAudioSample() = default;

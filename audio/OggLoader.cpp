@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <memory>
 
 #include "runtime/Module.h"
 
@@ -90,37 +88,9 @@ struct OggDecoder {
   }
 };
 
-// PCM bytes as they are decoded. Memory grows with what the decoder delivers, never ahead
-// of it by more than a doubling, so a header that announces an absurd length costs nothing.
-class PcmBuffer {
- public:
-  PcmBuffer() = default;
-  PcmBuffer(const PcmBuffer&) = delete;
-  PcmBuffer& operator=(const PcmBuffer&) = delete;
-  ~PcmBuffer() { std::free(bytes_); }
-
-  // Room for at least one more byte, at most `limit` in all; false when memory ran out.
-  bool Grow(int64_t limit) {
-    if (size_ < capacity_) return true;
-    const int64_t capacity = std::min(limit, std::max<int64_t>(kFirstCapacity, capacity_ * 2));
-    auto* bytes = static_cast<uint8_t*>(std::realloc(bytes_, static_cast<std::size_t>(capacity)));
-    if (bytes == nullptr) return false;
-    bytes_ = bytes;
-    capacity_ = capacity;
-    return true;
-  }
-  uint8_t* End() const noexcept { return bytes_ + size_; }
-  int64_t Room() const noexcept { return capacity_ - size_; }
-  void Add(int64_t count) noexcept { size_ += count; }
-  const uint8_t* Bytes() const noexcept { return bytes_; }
-  int64_t Size() const noexcept { return size_; }
-
- private:
-  static constexpr int64_t kFirstCapacity = 1 << 20;
-  uint8_t* bytes_ = nullptr;
-  int64_t size_ = 0;
-  int64_t capacity_ = 0;
-};
+// Bytes a sample first gets; a longer announced length is reached by doubling as the decoder
+// delivers, so a header that announces an absurd length costs nothing.
+constexpr int64_t kFirstBytes = 16 << 20;
 
 // Decodes the first bitstream; Null when it is not Ogg Vorbis or cannot be decoded.
 Ref<TAudioSample> Decode(OggSource& source) {
@@ -144,23 +114,25 @@ Ref<TAudioSample> Decode(OggSource& source) {
   const int64_t announced = length * frameBytes;
   if (length > INT32_MAX / frameBytes) return Null;
 
-  PcmBuffer pcm;
-  while (pcm.Size() < announced) {
-    if (!pcm.Grow(announced)) return Null;
-    const int wanted = static_cast<int>(std::min<int64_t>(pcm.Room(), announced - pcm.Size()));
+  Ref<TAudioSample> sample = NewAudioSample(
+      static_cast<int32_t>(std::min(announced, kFirstBytes) / frameBytes), static_cast<int32_t>(info->rate),
+      info->channels == 1 ? SAMPLE_MONO16LE : SAMPLE_STEREO16LE);
+  if (!sample) return Null;
+  int64_t done = 0;
+  while (done < announced) {
+    if (done == sample->ByteCount()) {
+      const int64_t next = std::min(announced, done * 2);
+      if (!sample->Resize(static_cast<int32_t>(next / frameBytes))) return Null;
+    }
     int section = 0;
-    const long n = ov_read(&decoder.file, reinterpret_cast<char*>(pcm.End()), wanted, 0, 2, 1, &section);
+    const long n = ov_read(&decoder.file, reinterpret_cast<char*>(sample->Samples() + done),
+                           static_cast<int>(sample->ByteCount() - done), 0, 2, 1, &section);
     if (n < 0) return Null;
     // The data ended before the announced length: the sample keeps what was decoded.
     if (n == 0) break;
-    pcm.Add(n);
+    done += n;
   }
-  Ref<TAudioSample> sample =
-      NewAudioSample(static_cast<int32_t>(pcm.Size() / frameBytes), static_cast<int32_t>(info->rate),
-                     info->channels == 1 ? SAMPLE_MONO16LE : SAMPLE_STEREO16LE);
-  if (sample && sample->ByteCount() > 0) {
-    std::memcpy(sample->Samples(), pcm.Bytes(), static_cast<std::size_t>(sample->ByteCount()));
-  }
+  sample->Resize(static_cast<int32_t>(done / frameBytes));
   return sample;
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <vector>
 
 #include "runtime/Module.h"
 #include "stream/EndianStream.h"
@@ -12,8 +11,8 @@
 namespace corvex {
 namespace {
 
-// Bytes asked of the stream at a time when it cannot say how much it holds.
-constexpr int32_t kReadPiece = 64 * 1024;
+// Bytes first asked of a stream that cannot say how much it holds.
+constexpr int64_t kFirstPiece = 1 << 20;
 
 // Four bytes taken as a tag; zeros past the end of the stream.
 bool ReadTag(TStream& stream, const char (&expected)[5]) {
@@ -47,34 +46,26 @@ int64_t ReadAvailable(TStream& stream, uint8_t* buffer, int64_t count) {
 
 // The frames of a "data" chunk of `size` bytes: as many whole frames as the chunk declares
 // and the stream delivers. A stream that knows its size gets one allocation of at most what
-// remains; one that does not is read in pieces, so memory follows the bytes that arrive.
+// remains; one that does not is read into memory that doubles as the bytes arrive, so memory
+// follows what the stream delivers rather than what the header claims.
 Ref<TAudioSample> ReadFrames(TStream& stream, uint32_t size, int32_t hertz, int32_t format) {
   const int32_t frameBytes = SampleFormatBytes[format];
   int64_t wanted = size - size % static_cast<uint32_t>(frameBytes);
   const int32_t position = stream.Pos();
   const int32_t end = stream.Size();
-  if (position >= 0 && end >= position && end > 0) {
-    wanted = std::min<int64_t>(wanted, end - position);
-    Ref<TAudioSample> sample = NewAudioSample(static_cast<int32_t>(wanted / frameBytes), hertz, format);
-    if (!sample) return Null;
-    const int64_t got = ReadAvailable(stream, sample->Samples(), sample->ByteCount());
-    sample->Truncate(static_cast<int32_t>(got / frameBytes));
-    return sample;
-  }
-  std::vector<uint8_t> bytes;
-  for (;;) {
-    const auto have = static_cast<int64_t>(bytes.size());
-    const int64_t piece = std::min<int64_t>(kReadPiece, wanted - have);
-    if (piece <= 0) break;
-    bytes.resize(static_cast<std::size_t>(have + piece));
-    const int64_t got = ReadAvailable(stream, bytes.data() + have, piece);
-    bytes.resize(static_cast<std::size_t>(have + got));
-    if (got < piece) break;
-  }
-  Ref<TAudioSample> sample = NewAudioSample(static_cast<int32_t>(bytes.size() / frameBytes), hertz, format);
+  const bool sized = position >= 0 && end >= position && end > 0;
+  if (sized) wanted = std::min<int64_t>(wanted, (end - position) / frameBytes * frameBytes);
+  const int64_t first = sized ? wanted : std::min<int64_t>(wanted, kFirstPiece);
+  Ref<TAudioSample> sample = NewAudioSample(static_cast<int32_t>(first / frameBytes), hertz, format);
   if (!sample) return Null;
-  if (sample->ByteCount() > 0)
-    std::memcpy(sample->Samples(), bytes.data(), static_cast<std::size_t>(sample->ByteCount()));
+  int64_t got = 0;
+  for (;;) {
+    got += ReadAvailable(stream, sample->Samples() + got, sample->ByteCount() - got);
+    if (got < sample->ByteCount() || sample->ByteCount() == wanted) break;
+    const int64_t next = std::min<int64_t>(wanted, int64_t{sample->ByteCount()} * 2);
+    if (!sample->Resize(static_cast<int32_t>(next / frameBytes))) return Null;
+  }
+  sample->Resize(static_cast<int32_t>(got / frameBytes));
   return sample;
 }
 

@@ -4,6 +4,7 @@
 // code under test.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -178,6 +179,28 @@ TEST(AudioSampleTest, CopyAndConvertMakeNewSamples) {
   EXPECT_EQ(values[3], 128);
   EXPECT_EQ(values[5], 32767);
   EXPECT_THROW(wrapped->Convert(9), TRuntimeException);
+}
+
+TEST(AudioSampleTest, ResizeGrowsOwnedMemoryAndNeverGrowsBorrowedMemory) {
+  const Ref<TAudioSample> owned = NewAudioSample(2, 8000, SAMPLE_STEREO16LE);
+  std::memcpy(owned->Samples(), "abcdefgh", 8);
+  ASSERT_TRUE(owned->Resize(1000));
+  EXPECT_EQ(owned->Length(), 1000);
+  EXPECT_EQ(owned->Capacity(), 4000);
+  EXPECT_EQ(SampleBytes(owned).substr(0, 8), "abcdefgh");
+  ASSERT_TRUE(owned->Resize(1));
+  EXPECT_EQ(owned->ByteCount(), 4);
+  EXPECT_EQ(owned->Capacity(), 4000);
+  EXPECT_FALSE(owned->Resize(-1));
+  EXPECT_FALSE(owned->Resize(INT32_MAX / 2));
+  EXPECT_EQ(owned->Length(), 1);
+
+  uint8_t frames[4] = {};
+  const Ref<TAudioSample> wrapped = WrapAudioSample(frames, 4, 8000, SAMPLE_MONO8);
+  EXPECT_FALSE(wrapped->Resize(5));
+  EXPECT_TRUE(wrapped->Resize(3));
+  EXPECT_EQ(wrapped->Samples(), frames);
+  EXPECT_FALSE(wrapped->Resize(4));
 }
 
 }  // namespace

@@ -131,8 +131,9 @@ inline uint8_t Pattern8(int32_t i, int channel) {
   return static_cast<uint8_t>(channel == 0 ? (i * 37 + 11) % 256 : (i * 53 + 200) % 256);
 }
 inline int16_t Pattern16(int32_t i, int channel) {
-  return static_cast<int16_t>(channel == 0 ? (i * 4099 + 12345) % 65536 - 32768
-                                           : (i * 8191 + 777) % 65536 - 32768);
+  const int64_t n = i;
+  return static_cast<int16_t>(channel == 0 ? (n * 4099 + 12345) % 65536 - 32768
+                                           : (n * 8191 + 777) % 65536 - 32768);
 }
 
 // The frames a pattern file holds, as the loader must give them (16-bit little-endian).

@@ -150,8 +150,9 @@ class UnsizedStream : public TStream {
 };
 
 TEST_F(SampleLoaderTest, StreamsWithoutASizeAreReadInPieces) {
-  const std::string frames = PatternBytes(SAMPLE_MONO16LE, 100000);
-  Ref<TAudioSample> sample = ReadAudioSample(New<UnsizedStream>(WavHeader(1, 8000, 16, 200000) + frames));
+  // More than the first megabyte the loader sets aside, so the sample has to grow.
+  const std::string frames = PatternBytes(SAMPLE_MONO16LE, 600000);
+  Ref<TAudioSample> sample = ReadAudioSample(New<UnsizedStream>(WavHeader(1, 8000, 16, 1200000) + frames));
   ASSERT_TRUE(sample);
   EXPECT_TRUE(SameBytes(SampleBytes(sample), frames));
 

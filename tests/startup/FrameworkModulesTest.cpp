@@ -5,6 +5,8 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/OpenALLibrary.h"
+#include "audio/OggLoader.h"
+#include "audio/WavCodec.h"
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
 #include "pixmap/BmpLoader.h"
@@ -61,6 +63,14 @@ TEST_F(FrameworkModulesTest, AudioDriversAreFoundOpenALThenTheMixerThenNull) {
   ASSERT_EQ(names.Length(), static_cast<int32_t>(expected.size()));
   for (std::size_t i = 0; i < expected.size(); ++i)
     EXPECT_EQ(names[static_cast<int32_t>(i)], expected[i]) << "position " << i;
+}
+
+TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsRegistered) {
+  const auto types = TypesFromHead(AudioSampleLoaders());
+  ASSERT_EQ(types.size(), 2U);
+  EXPECT_EQ(*types[0], typeid(TAudioSampleLoaderWAV));
+  EXPECT_EQ(*types[1], typeid(TAudioSampleLoaderOGG));
+  EXPECT_EQ(HasAudioDriver("Null"), 1);
 }
 
 TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {
