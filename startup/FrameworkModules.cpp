@@ -2,6 +2,8 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/OpenALDriver.h"
+#include "audio/SonavoxDriver.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -79,10 +81,12 @@ void InitFrameworkModules() {
   InitBmpLoaderModule();
   InitCollisionModule();
   InitEventQueueModule();
+  InitSonavoxAudioModule();  // "Sonavox Multimedia", then "Sonavox"
   InitFreeTypeModule();
   InitOrbuModule();
   InitJpegLoaderModule();
   InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
+  InitOpenALAudioModule();
   InitPngLoaderModule();
   InitTgaLoaderModule();
   InitTimerModule();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: an optimised build, then an AddressSanitizer and
-# UndefinedBehaviorSanitizer build of the whole suite.
+# UndefinedBehaviorSanitizer build of the whole suite, then the audio mixer's tests under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -17,3 +18,9 @@ cmake --build build/asan -j "$jobs"
 LP_NUM_THREADS=0 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tools/sanitizer-suppressions.txt:print_suppressions=0" \
   bash tools/with-display.sh ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+# The mixer's program and mixing threads share rings, voice fields and reference counts only:
+# its tests (which build without the rest of the framework) run under ThreadSanitizer.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVEX_TSAN_MIXER=ON -DCORVEX_BUILD_BENCHMARKS=OFF
+cmake --build build/tsan -j "$jobs" --target sonavox_mixer_tsan_tests
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -R '^sonavox_mixer_tsan_tests$'

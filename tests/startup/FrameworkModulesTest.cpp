@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/AudioDriver.h"
+#include "audio/OpenALLibrary.h"
 #include "audio/OggLoader.h"
 #include "audio/WavCodec.h"
 #include "data/DataStream.h"
@@ -60,6 +61,15 @@ TEST_F(FrameworkModulesTest, PixmapLoadersAreAskedTgaPngJpegBmp) {
   const auto types = TypesFromHead(PixmapLoaders());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
+}
+
+TEST_F(FrameworkModulesTest, AudioDriversAreFoundOpenALThenTheMixerThenNull) {
+  std::vector<String> expected = {"Sonavox", "Sonavox Multimedia", "Null"};
+  if (openal::LibraryLoaded()) expected.insert(expected.begin(), "OpenAL");
+  const Array<String> names = AudioDriverNames();
+  ASSERT_EQ(names.Length(), static_cast<int32_t>(expected.size()));
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(names[static_cast<int32_t>(i)], expected[i]) << "position " << i;
 }
 
 TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsRegistered) {

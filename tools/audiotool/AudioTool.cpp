@@ -1,14 +1,16 @@
 // corvex-audiotool: reads any sound the sample loaders accept, prints its length, rate and
-// sample format, and optionally writes its frames raw or as a 16-bit WAV file. Made for
-// checking sound files from scripts: one line of output, errors on standard error, and a
-// distinct exit status per failure.
+// sample format, and optionally writes its frames raw or as a 16-bit WAV file or plays it.
+// Made for checking sound files from scripts: one line of output, errors on standard error,
+// and a distinct exit status per failure.
 #include <cstdio>
 #include <string>
 
+#include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
 #include "audio/WavCodec.h"
 #include "startup/FrameworkModules.h"
 #include "stream/StreamClosing.h"
+#include "system/SystemDriver.h"
 #include "tools/common/CommandLine.h"
 
 namespace {
@@ -19,9 +21,11 @@ using corvex::TAudioSample;
 using corvex::tools::kExitOk;
 using corvex::tools::kExitUnreadable;
 using corvex::tools::kExitUnwritable;
+// The driver named with --driver did not start.
+constexpr int kExitNoDriver = 4;
 
 constexpr const char* kUsage =
-    "Usage: corvex-audiotool [--raw FILE] [--wav FILE] INPUT\n"
+    "Usage: corvex-audiotool [--raw FILE] [--wav FILE] [--play [--driver NAME]] INPUT\n"
     "\n"
     "Reads INPUT, a WAV or Ogg Vorbis sound named by a file path or a stream URL\n"
     "(for example \"incbin::shot.wav\"), and prints one line:\n"
@@ -30,15 +34,20 @@ constexpr const char* kUsage =
     "Options:\n"
     "  --raw FILE   also write the frames exactly as loaded, with no header\n"
     "  --wav FILE   also write the sound as a 16-bit PCM WAV file\n"
+    "  --play       then play the sound through the current audio driver until it ends\n"
+    "  --driver NAME  play through the driver of that name (\"Sonavox\", \"OpenAL\", \"Null\"...)\n"
     "  -h, --help   print this text and exit\n"
     "\n"
     "Exit status: 0 done; 1 INPUT could not be read or decoded (nothing is printed on\n"
-    "standard output); 2 wrong usage; 3 an output file could not be written.\n";
+    "standard output); 2 wrong usage; 3 an output file could not be written; 4 the\n"
+    "driver named with --driver could not start.\n";
 
 struct Options {
   std::string input;
   std::string raw;
   std::string wav;
+  bool play = false;
+  std::string driver;
 };
 
 int UsageError(const std::string& message) {
@@ -60,9 +69,14 @@ int ParseArguments(int argc, char** argv, Options& options) {
         std::fputs(kUsage, stdout);
         return kExitOk;
       }
-      if (argument != "--raw" && argument != "--wav") return UsageError("unknown option '" + argument + "'");
-      if (i + 1 == argc) return UsageError("option '" + argument + "' needs a file name");
-      (argument == "--raw" ? options.raw : options.wav) = argv[++i];
+      if (argument == "--play") {
+        options.play = true;
+        continue;
+      }
+      if (argument != "--raw" && argument != "--wav" && argument != "--driver")
+        return UsageError("unknown option '" + argument + "'");
+      if (i + 1 == argc) return UsageError("option '" + argument + "' needs a value");
+      (argument == "--raw" ? options.raw : argument == "--wav" ? options.wav : options.driver) = argv[++i];
       continue;
     }
     if (haveInput) return UsageError("too many arguments");
@@ -70,6 +84,7 @@ int ParseArguments(int argc, char** argv, Options& options) {
     haveInput = true;
   }
   if (!haveInput) return UsageError("no INPUT given");
+  if (!options.driver.empty() && !options.play) return UsageError("--driver needs --play");
   return -1;
 }
 
@@ -86,6 +101,20 @@ bool WriteWav(const Ref<TAudioSample>& sample, const std::string& path) {
   const int32_t format = corvex::SampleFormatChannels[sample->Format()] == 1 ? corvex::SAMPLE_MONO16LE
                                                                              : corvex::SAMPLE_STEREO16LE;
   return corvex::EncodeWAV(sample->Convert(format), path.c_str()) == 1;
+}
+
+// Plays the sample once through the chosen driver and waits until it has ended.
+int Play(const Ref<TAudioSample>& sample, const std::string& driver) {
+  if (!driver.empty() && corvex::SelectAudioDriver(driver.c_str()) == 0) {
+    std::fprintf(stderr, "corvex-audiotool: the audio driver '%s' did not start\n", driver.c_str());
+    return kExitNoDriver;
+  }
+  const Ref<corvex::TSound> sound = corvex::CurrentAudioDriver()->CreateSound(sample, 0);
+  const Ref<corvex::TChannel> channel = sound ? sound->Play(corvex::Null) : corvex::Null;
+  while (channel && corvex::ChannelIsPlaying(channel)) corvex::SleepMillis(10);
+  // The output device still holds a few blocks ahead of what has been heard.
+  corvex::SleepMillis(250);
+  return kExitOk;
 }
 
 int Run(const Options& options) {
@@ -117,7 +146,7 @@ int Run(const Options& options) {
       return kExitUnwritable;
     }
   }
-  return kExitOk;
+  return options.play ? Play(sample, options.driver) : kExitOk;
 }
 
 }  // namespace

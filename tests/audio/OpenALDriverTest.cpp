@@ -1,0 +1,181 @@
+// The OpenAL drivers against the installed OpenAL library, rendering to its null backend.
+#include "audio/OpenALDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <thread>
+
+#include "audio/AudioDriver.h"
+#include "audio/AudioSample.h"
+#include "audio/OpenALLibrary.h"
+#include "audio/SonavoxDriver.h"
+#include "audio/SonavoxMixer.h"
+
+namespace corvex {
+namespace {
+
+using namespace openal;
+
+template <class Condition>
+bool Eventually(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+Ref<TAudioSample> Silence(int32_t frames) {
+  Ref<TAudioSample> sample = NewAudioSample(frames, 44100, SAMPLE_MONO16LE);
+  std::fill_n(sample->Samples(), sample->ByteCount(), uint8_t{0});
+  return sample;
+}
+
+ALuint SourceOf(const Ref<TChannel>& channel) {
+  return Cast<TOpenALChannel>(channel)->Source()->id;
+}
+
+class OpenALDriverTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    InitOpenALAudioModule();
+    InitSonavoxAudioModule();
+  }
+  void SetUp() override {
+    if (!LibraryLoaded()) GTEST_SKIP() << "libopenal.so.1 is not installed";
+    ASSERT_EQ(SelectAudioDriver("OpenAL"), 1);
+    shortSound = OpenSound(Url(Silence(441)), 0);  // 10 ms
+    loopSound = OpenSound(Url(Silence(4410)), 1);
+    ASSERT_TRUE(IsA<TOpenALSound>(shortSound));
+  }
+  void TearDown() override { SelectAudioDriver("Null"); }
+
+  Ref<TSound> shortSound;
+  Ref<TSound> loopSound;
+};
+
+TEST_F(OpenALDriverTest, RegistersItsDriversAndDevices) {
+  EXPECT_EQ(HasAudioDriver("openal"), 1);
+  EXPECT_EQ(RegisterOpenALDevices(), 1);
+  EXPECT_EQ(RegisterOpenALDevices(), 1);
+  const Array<String> names = OpenALDeviceNames();
+  ASSERT_GE(names.Length(), 1);
+  EXPECT_EQ(HasAudioDriver(String("OpenAL ") + names[0]), 1);
+  EXPECT_EQ(HasAudioDriver("OpenAL Default"), 1);
+  EXPECT_EQ(SelectAudioDriver("OpenAL Default"), 1);
+}
+
+TEST_F(OpenALDriverTest, OneShotSourcesAreReusedOnceTheyStop) {
+  Ref<TChannel> a = StartSound(shortSound, Null);
+  Ref<TChannel> b = StartSound(shortSound, Null);
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(SourceOf(a), SourceOf(b));  // both play at once: two sources
+  const std::set<ALuint> first = {SourceOf(a), SourceOf(b)};
+  ASSERT_TRUE(Eventually([&] { return ChannelIsPlaying(a) == 0 && ChannelIsPlaying(b) == 0; }));
+  Ref<TChannel> c = StartSound(shortSound, Null);
+  Ref<TChannel> d = StartSound(shortSound, Null);
+  EXPECT_EQ((std::set<ALuint>{SourceOf(c), SourceOf(d)}), first);
+  // Taking a source over leaves the old channel stale.
+  EXPECT_EQ(ChannelIsPlaying(a), 0);
+}
+
+TEST_F(OpenALDriverTest, StoppedChannelIgnoresSettingsEvenAfterItsSourceIsReused) {
+  Ref<TChannel> a = StartSound(loopSound, Null);
+  ChannelStop(a);
+  Ref<TChannel> b = StartSound(loopSound, Null);
+  ASSERT_EQ(SourceOf(a), SourceOf(b));
+  ChannelSetVolume(a, 0.25f);
+  ChannelSetRate(a, 2.0f);
+  ChannelPause(a);
+  ALfloat gain = 0, pitch = 0;
+  AL().alGetSourcef(SourceOf(b), AL_GAIN, &gain);
+  AL().alGetSourcef(SourceOf(b), AL_PITCH, &pitch);
+  EXPECT_EQ(gain, 1.0f);
+  EXPECT_EQ(pitch, 1.0f);
+  EXPECT_EQ(ChannelIsPlaying(b), 1);
+  ChannelSetVolume(b, 0.5f);
+  AL().alGetSourcef(SourceOf(b), AL_GAIN, &gain);
+  EXPECT_EQ(gain, 0.5f);
+  ChannelStop(b);
+}
+
+TEST_F(OpenALDriverTest, PanPlacesTheSourceOnTheUnitCircle) {
+  Ref<TChannel> channel = NewAudioChannel();
+  ASSERT_TRUE(IsA<TOpenALChannel>(channel));
+  StartSound(loopSound, channel);
+  ALfloat x = 9, y = 9, z = 9;
+  ChannelSetPan(channel, -1.0f);
+  AL().alGetSource3f(SourceOf(channel), AL_POSITION, &x, &y, &z);
+  EXPECT_FLOAT_EQ(x, -1.0f);
+  EXPECT_FLOAT_EQ(y, 0.0f);
+  EXPECT_NEAR(z, 0.0f, 1e-6);
+  ChannelSetPan(channel, 0.0f);
+  AL().alGetSource3f(SourceOf(channel), AL_POSITION, &x, &y, &z);
+  EXPECT_FLOAT_EQ(x, 0.0f);
+  EXPECT_FLOAT_EQ(z, -1.0f);
+  ChannelSetPan(channel, 1.0f);
+  AL().alGetSource3f(SourceOf(channel), AL_POSITION, &x, &y, &z);
+  EXPECT_FLOAT_EQ(x, 1.0f);
+  // Values OpenAL refuses leave the source as it was.
+  ChannelSetPan(channel, std::nanf(""));
+  ChannelSetVolume(channel, -1.0f);
+  ChannelSetRate(channel, 0.0f);
+  AL().alGetSource3f(SourceOf(channel), AL_POSITION, &x, &y, &z);
+  EXPECT_FLOAT_EQ(x, 1.0f);
+  EXPECT_EQ(ChannelIsPlaying(channel), 1);
+}
+
+TEST_F(OpenALDriverTest, PausedChannelCountsAsPlaying) {
+  Ref<TChannel> channel = NewAudioChannel();
+  EXPECT_EQ(PrepareSound(loopSound, channel), channel);
+  EXPECT_EQ(ChannelIsPlaying(channel), 0);  // cued: stopped, not yet playing
+  ChannelResume(channel);
+  EXPECT_EQ(ChannelIsPlaying(channel), 1);
+  ChannelPause(channel);
+  EXPECT_EQ(ChannelIsPlaying(channel), 1);
+  EXPECT_EQ(Cast<TOpenALChannel>(channel)->Source()->IsPaused(), 1);
+  ChannelStop(channel);
+  EXPECT_EQ(ChannelIsPlaying(channel), 0);
+}
+
+TEST_F(OpenALDriverTest, OwnedChannelsGiveTheirSourceBackWhenDestroyed) {
+  ALuint id = 0;
+  {
+    Ref<TChannel> channel = NewAudioChannel();
+    id = SourceOf(channel);
+    StartSound(loopSound, channel);
+    ChannelPause(channel);
+  }  // destroying a paused channel stops its source and frees it
+  EXPECT_EQ(SourceOf(StartSound(shortSound, Null)), id);
+  {
+    Ref<TChannel> unused = NewAudioChannel();
+    id = SourceOf(unused);
+  }  // never played: free again at once
+  EXPECT_EQ(SourceOf(NewAudioChannel()), id);
+}
+
+TEST_F(OpenALDriverTest, ForeignChannelsAndStaleSoundsGiveNull) {
+  EXPECT_FALSE(StartSound(shortSound, New<TChannel>()));
+  Ref<TChannel> channel = NewAudioChannel();
+  const int16_t frame = 0;
+  Ref<TSound> mixerSound = New<TSonavoxSound>(sonavox::samplebuffer::Create(1, 16, 1, 44100, &frame, 0));
+  EXPECT_FALSE(StartSound(mixerSound, channel));
+  StartSound(loopSound, channel);
+  // A new start-up makes a new context: the earlier sounds and channels are stale.
+  ASSERT_EQ(SelectAudioDriver("OpenAL"), 1);
+  EXPECT_FALSE(StartSound(shortSound, Null));
+  EXPECT_EQ(ChannelIsPlaying(channel), 0);
+  ChannelSetVolume(channel, 0.5f);
+  ChannelStop(channel);
+  EXPECT_TRUE(StartSound(OpenSound(Url(Silence(10)), 0), Null));
+}
+
+}  // namespace
+}  // namespace corvex
