@@ -8,6 +8,7 @@
 #include "graphics/GLGraphics.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
+#include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLVertexPlacement.h"
 #include "vex2d/GLVex2DDriver.h"
 
@@ -38,6 +39,7 @@ TGLImageFrame::TGLImageFrame() : generation(GraphicsGeneration()) {}
 TGLImageFrame::~TGLImageFrame() {
   if (generation == 0 || textureName == 0) return;
   const auto name = static_cast<GLuint>(textureName);
+  glvex2d::FlushQuads();  // quads waiting to be drawn may show this texture
   {
     const SharedContextGuard shared;
     glDeleteTextures(1, &name);
@@ -51,6 +53,14 @@ TGLImageFrame::~TGLImageFrame() {
 
 void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
   EnableTexture(textureName);
+  if (glvex2d::g_batching) {
+    using glvex2d::PlacedX;
+    using glvex2d::PlacedY;
+    const float x[4] = {PlacedX(x0, y0, tx), PlacedX(x1, y0, tx), PlacedX(x1, y1, tx), PlacedX(x0, y1, tx)};
+    const float y[4] = {PlacedY(x0, y0, ty), PlacedY(x1, y0, ty), PlacedY(x1, y1, ty), PlacedY(x0, y1, ty)};
+    glvex2d::AddTexturedQuad(x, y, uLeft, vTop, uRight, vBottom);
+    return;
+  }
   glBegin(GL_QUADS);
   glTexCoord2f(uLeft, vTop);
   glvex2d::PlacedVertex(x0, y0, tx, ty);

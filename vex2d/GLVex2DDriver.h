@@ -1,6 +1,7 @@
-// The OpenGL 2D driver: the 2D driver interface in OpenGL 1.1 immediate mode over the OpenGL
-// graphics driver, with small caches for the blend mode and the texture binding, and the
-// texture functions its frames use.
+// The OpenGL 2D driver: the 2D driver interface in OpenGL 1.1 over the OpenGL graphics driver,
+// with small caches for the blend mode and the texture binding, and the texture functions its
+// frames use. Textured quads (images, frames, text) are collected and issued together as
+// vertex arrays; see FlushGLDrawing for programs that issue OpenGL of their own.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +70,17 @@ int32_t CreateTexture(int32_t width, int32_t height, int32_t flags);
 // Uploads the pixmap (RGBA8888) to the bound texture's level 0 and, when mipmapped, halved
 // copies to the further levels.
 void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags);
+
+// Issues the textured quads the driver has collected and not yet given to OpenGL. The driver
+// flushes by itself before every other OpenGL call it makes (state changes, other primitives,
+// GrabPixels and the captures, FlipPage, context changes, texture work), so only a program
+// that calls OpenGL itself between drawing calls (glReadPixels, its own geometry, state it
+// changes, GLDebugText and companions) needs it: call it before those calls.
+void FlushGLDrawing();
+// Non-zero (the default): textured quads are collected and drawn together. Zero: every quad
+// is issued at once in immediate mode, as a comparison and a debugging aid. Flushes first.
+void SetGLBatching(int32_t enable);
+int32_t GLBatching();
 
 // The OpenGL 2D driver module's initialiser: selects GLVex2DDriverInstance with the default
 // graphics flags GfxBackBuffer.
