@@ -13,6 +13,7 @@
 #include "runtime/Module.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLQuadBatch.h"
+#include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVertexPlacement.h"
 
 namespace corvex {
@@ -101,6 +102,16 @@ Ref<TImageFrame> TGLVex2DDriver::CreateFrame(const Ref<TPixmap>& pixmap, int32_t
   FlushQuads();  // before OpenGL leaves the context they were drawn for
   const SharedContextGuard shared;
   return TGLImageFrame::FromPixmap(pixmap, flags);
+}
+
+Ref<TImageFrame> TGLVex2DDriver::CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) {
+  if (!pixmap || pixmap->Width() <= 0 || pixmap->Height() <= 0) return Null;
+  {
+    FlushQuads();  // before OpenGL leaves the context they were drawn for
+    const SharedContextGuard shared;
+    if (Ref<TGLImageFrame> frame = PlaceOnTexturePage(pixmap, flags)) return frame;
+  }
+  return CreateFrame(pixmap, flags);
 }
 
 void TGLVex2DDriver::ApplyBlend(int32_t mode) {

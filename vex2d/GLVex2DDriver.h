@@ -30,6 +30,9 @@ class TGLVex2DDriver : public TVex2DDriver {
 
   // A texture frame made in the shared context, or Null for a Null or empty pixmap.
   Ref<TImageFrame> CreateFrame(const Ref<TPixmap>& pixmap, int32_t flags) override;
+  // A frame in a cell of a shared texture page when pages are on and the picture fits one;
+  // otherwise CreateFrame.
+  Ref<TImageFrame> CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) override;
   void ApplyBlend(int32_t mode) override;
   void ApplyAlpha(float alpha) override;
   void ApplyColor(int32_t red, int32_t green, int32_t blue) override;
@@ -77,7 +80,8 @@ void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags);
 // that calls OpenGL itself between drawing calls (glReadPixels, its own geometry, state it
 // changes, GLDebugText and companions) needs it: call it before those calls.
 void FlushGLDrawing();
-// Non-zero (the default): textured quads are collected and drawn together. Zero: every quad
+// Non-zero (the default): textured quads are collected and drawn together. SetGLTexturePages
+// (GLTexturePages.h) is the matching switch for shared texture pages. Zero: every quad
 // is issued at once in immediate mode, as a comparison and a debugging aid. Flushes first.
 void SetGLBatching(int32_t enable);
 int32_t GLBatching();

@@ -1,16 +1,22 @@
-// Collected drawing in the OpenGL 2D driver: a busy scene of mixed primitives drawn with
-// batching on and off gives the same pixels, quads waiting in the batch reach the screen
-// before anything that must follow them, and FlushGLDrawing hands them over on request.
+// Collected drawing and shared texture pages in the OpenGL 2D driver: a busy scene of mixed
+// primitives gives the same pixels with both on and off, quads waiting in the batch reach the
+// screen before anything that must follow them, FlushGLDrawing hands them over on request,
+// and page cells hold their pictures with a border, come back when images go and are made
+// again for a new graphics generation.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "SceneCapture.h"
 #include "graphics/Graphics.h"
 #include "vex2d/GLImageFrame.h"
+#include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVex2DDriver.h"
 #include "vex2d/Image.h"
 #include "vex2d/RendererText.h"
@@ -121,7 +127,8 @@ Ref<TPixmap> DrawScene(int32_t width, int32_t height) {
   SetDrawAlpha(1.0f);
   SetDrawColor(255, 255, 255);
   SetBlendMode(BlendMasked);
-  return CaptureScene(GLBatching() != 0 ? "-batched" : "-immediate");
+  return CaptureScene(std::string(GLBatching() != 0 ? "-batched" : "-immediate") +
+                      (GLTexturePages() != 0 ? "-pages" : ""));
 }
 
 // The largest difference of any channel between two pictures of the same size.
@@ -152,24 +159,37 @@ class GLBatchingTest : public Vex2DDisplayTest {
  protected:
   void TearDown() override {
     SetGLBatching(1);
+    SetGLTexturePages(1);
     Vex2DDisplayTest::TearDown();
   }
 };
 
-TEST_F(GLBatchingTest, AMixedSceneLooksTheSameCollectedAndImmediate) {
+TEST_F(GLBatchingTest, AMixedSceneLooksTheSameWithBatchingAndPagesOnAndOff) {
   InitImageModule();
   ASSERT_EQ(GLBatching(), 1) << "on by default";
+  ASSERT_EQ(GLTexturePages(), 1) << "on by default";
+  const Ref<TPixmap> both = DrawScene(kWidth, kHeight);
+  SetGLTexturePages(0);
   const Ref<TPixmap> batched = DrawScene(kWidth, kHeight);
   SetGLBatching(0);
-  const Ref<TPixmap> immediate = DrawScene(kWidth, kHeight);
-  ASSERT_EQ(batched->Width(), immediate->Width());
-  // Mesa's software rasteriser rounds texture coordinates of a vertex array a hair apart from
-  // those of glBegin/glEnd: a few pixels of turned, scaled and filtered quads come out one
-  // step of a channel apart (3 of 76,800 here). Everything else is identical.
-  EXPECT_LE(LargestDifference(batched, immediate), 1);
-  EXPECT_LE(DifferentPixels(batched, immediate), kWidth * kHeight / 1000);
+  const Ref<TPixmap> neither = DrawScene(kWidth, kHeight);
+  ASSERT_EQ(both->Width(), neither->Width());
+  std::printf(
+      "[ INFO     ] batching only: largest difference %d in %d pixels; batching and pages: %d in %d pixels\n",
+      LargestDifference(batched, neither), DifferentPixels(batched, neither),
+      LargestDifference(both, neither), DifferentPixels(both, neither));
+
+  // Mesa's software rasteriser rounds texture coordinates from a vertex array a hair apart from
+  // those of glBegin/glEnd: a few pixels of turned, scaled and filtered quads come out one step
+  // of a channel apart (2 of 76,800 here). On pages the texture coordinates themselves differ;
+  // its filter weights have 8 bits, so a turned, scaled quad may land one weight step apart,
+  // which blending can double (6 pixels, at most 2 steps here). Everything else is identical.
+  EXPECT_LE(LargestDifference(batched, neither), 1);
+  EXPECT_LE(DifferentPixels(batched, neither), kWidth * kHeight / 1000);
+  EXPECT_LE(LargestDifference(both, neither), 2);
+  EXPECT_LE(DifferentPixels(both, neither), kWidth * kHeight / 1000);
   // The scene is busy enough to mean something.
-  EXPECT_GT(LargestDifference(immediate, NewPixmap(kWidth, kHeight, PIXEL_RGBA8888, 4)), 100);
+  EXPECT_GT(LargestDifference(neither, NewPixmap(kWidth, kHeight, PIXEL_RGBA8888, 4)), 100);
 }
 
 TEST_F(GLBatchingTest, CollectedQuadsWaitForAFlushAndPrecedeWhatFollows) {
@@ -210,6 +230,88 @@ TEST_F(GLBatchingTest, CollectedQuadsWaitForAFlushAndPrecedeWhatFollows) {
   MakeGraphicsCurrent(graphics_);
   EXPECT_EQ(Rgb(CaptureScene("-first"), 41, 41), 0xFF0000u);
   CloseGraphics(second);
+}
+
+TEST_F(GLBatchingTest, StripFramesShareAPageInCellsWithRepeatedEdges) {
+  InitImageModule();
+  int32_t pagesBefore = 0, cellsBefore = 0;
+  GLTexturePageUsage(pagesBefore, cellsBefore);
+  Ref<TImage> strip = LoadImageStrip(Pattern(64, 32, 7), 16, 16, 0, 8, ImgFiltered);
+  for (int32_t i = 0; i < 8; ++i) DrawImage(strip, 20.0f * i, 10, i);
+  Ref<TGLImageFrame> first = Cast<TGLImageFrame>(strip->frames[0]);
+  ASSERT_TRUE(first && first->page);
+  for (int32_t i = 1; i < 8; ++i)
+    EXPECT_EQ(Cast<TGLImageFrame>(strip->frames[i])->textureName, first->textureName) << "no texture switch";
+  int32_t pages = 0, cells = 0;
+  GLTexturePageUsage(pages, cells);
+  EXPECT_EQ(cells, cellsBefore + 8);
+
+  // The cell holds the picture with a one-texel border repeating its edges, corners included.
+  Ref<TGLImageFrame> frame = Cast<TGLImageFrame>(strip->frames[5]);
+  const int32_t size = frame->page->Size();
+  EXPECT_EQ(frame->uLeft, static_cast<float>(frame->cellX) / size);
+  EXPECT_EQ(frame->vBottom, static_cast<float>(frame->cellY + 16) / size);
+  std::vector<uint8_t> texels(static_cast<size_t>(size) * size * 4);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(frame->textureName));
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  glBindTexture(GL_TEXTURE_2D, 0);
+  MakeGraphicsCurrent(graphics_);  // the driver's binding cache is right again
+  const auto texel = [&](int32_t x, int32_t y) {
+    const uint8_t* p = &texels[(static_cast<size_t>(y) * size + x) * 4];
+    return uint32_t{p[3]} << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+  };
+  const Ref<TPixmap> picture = strip->pixmaps[5];
+  const int32_t x0 = frame->cellX, y0 = frame->cellY;
+  EXPECT_EQ(texel(x0 + 3, y0 + 4), picture->GetPixel(3, 4));
+  EXPECT_EQ(texel(x0 - 1, y0 + 7), picture->GetPixel(0, 7));
+  EXPECT_EQ(texel(x0 + 16, y0 + 7), picture->GetPixel(15, 7));
+  EXPECT_EQ(texel(x0 + 9, y0 - 1), picture->GetPixel(9, 0));
+  EXPECT_EQ(texel(x0 + 9, y0 + 16), picture->GetPixel(9, 15));
+  EXPECT_EQ(texel(x0 - 1, y0 - 1), picture->GetPixel(0, 0));
+  EXPECT_EQ(texel(x0 + 16, y0 + 16), picture->GetPixel(15, 15));
+
+  // A window of the picture in its own texture's coordinates lands inside the cell.
+  frame->SetTextureWindow(0.25f, 0.5f, 0.5f, 1.0f);
+  EXPECT_EQ(frame->uLeft, static_cast<float>(x0 + 4) / size);
+  EXPECT_EQ(frame->vTop, static_cast<float>(y0 + 8) / size);
+  EXPECT_EQ(frame->uRight, static_cast<float>(x0 + 8) / size);
+  EXPECT_EQ(frame->vBottom, static_cast<float>(y0 + 16) / size);
+
+  // Mipmapped pictures and large ones keep textures of their own.
+  const Ref<TImage> mipmapped = LoadImage(Pattern(8, 8, 8), ImgMipmapped);
+  const Ref<TImage> large = LoadImage(Pattern(300, 20, 9), 0);
+  DrawImage(mipmapped, 0, 0);
+  DrawImage(large, 0, 0);
+  EXPECT_FALSE(Cast<TGLImageFrame>(mipmapped->frames[0])->page);
+  EXPECT_FALSE(Cast<TGLImageFrame>(large->frames[0])->page);
+
+  // Letting the image go gives its cells back.
+  strip = Null;
+  EXPECT_EQ(first->page->CellCount(), 2) << "the frames still held keep theirs";
+  first = Null;
+  frame = Null;
+  GLTexturePageUsage(pages, cells);
+  EXPECT_EQ(cells, cellsBefore);
+}
+
+TEST_F(GLBatchingTest, ANewGraphicsGenerationMakesNewPages) {
+  InitImageModule();
+  const Ref<TImage> strip = LoadImageStrip(Pattern(32, 16, 10), 16, 16, 0, 2, 0);
+  DrawImage(strip, 0, 0, 1);
+  const Ref<TGLTexturePage> before = Cast<TGLImageFrame>(strip->frames[1])->page;
+  ASSERT_TRUE(before);
+  CloseMainGraphics();
+  graphics_ = OpenGraphics(kWidth, kHeight, 0, 0, 0);
+  ASSERT_TRUE(graphics_);
+  ClearScreen();
+  DrawImage(strip, 5, 6, 1);
+  const Ref<TGLTexturePage> after = Cast<TGLImageFrame>(strip->frames[1])->page;
+  ASSERT_TRUE(after);
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after->Generation(), GraphicsGeneration());
+  const Ref<TPixmap> scene = CaptureScene();
+  EXPECT_EQ(Rgb(scene, 5 + 3, 6 + 2), strip->pixmaps[1]->GetPixel(3, 2) & 0xFFFFFF);
 }
 
 }  // namespace
