@@ -106,7 +106,7 @@ Ref<TImageFrame> TGLVex2DDriver::CreateFrame(const Ref<TPixmap>& pixmap, int32_t
 
 Ref<TImageFrame> TGLVex2DDriver::CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) {
   if (!pixmap || pixmap->Width() <= 0 || pixmap->Height() <= 0) return Null;
-  {
+  if (GLTexturePages() != 0) {
     FlushQuads();  // before OpenGL leaves the context they were drawn for
     const SharedContextGuard shared;
     if (Ref<TGLImageFrame> frame = PlaceOnTexturePage(pixmap, flags)) return frame;
