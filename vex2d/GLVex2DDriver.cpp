@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "graphics/GLCheck.h"
@@ -11,6 +12,7 @@
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
 #include "runtime/Module.h"
+#include "system/Hook.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLTexturePages.h"
@@ -47,6 +49,13 @@ int32_t OvalSegments(float rx, float ry) {
   if (std::isfinite(size))
     segments = std::max(segments, static_cast<int32_t>(std::min(size, float{kMaxOvalSegments})));
   return segments - segments % 4;
+}
+
+// The first flip hook: the frame's quads reach OpenGL before any other hook runs, so that a
+// hook drawing with OpenGL of its own (an overlay, GLDebugText) draws over them.
+Ref<Object> FlushBeforeFlipHooks(int32_t /*id*/, const Ref<Object>& data, const Ref<Object>& /*context*/) {
+  FlushQuads();
+  return data;
 }
 
 // Gives OpenGL the drawing colour and keeps the floats it makes of it for batched vertices.
@@ -405,6 +414,7 @@ void InitGLVex2DModule() {
   InitVex2DModule();
   InitGLGraphicsModule();
   SelectGraphicsDriver(GLVex2DDriverInstance(), GfxBackBuffer);
+  AttachHook(FlipHookId(), &FlushBeforeFlipHooks, Null, std::numeric_limits<int32_t>::max());
 }
 
 }  // namespace corvex

@@ -76,9 +76,9 @@ void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags);
 
 // Issues the textured quads the driver has collected and not yet given to OpenGL. The driver
 // flushes by itself before every other OpenGL call it makes (state changes, other primitives,
-// GrabPixels and the captures, FlipPage, context changes, texture work), so only a program
-// that calls OpenGL itself between drawing calls (glReadPixels, its own geometry, state it
-// changes, GLDebugText and companions) needs it: call it before those calls.
+// GrabPixels and the captures, FlipPage before its hooks, context changes, texture work), so
+// only a program that calls OpenGL itself between drawing calls (glReadPixels, its own
+// geometry, state it changes, GLDebugText and companions) needs it: call it before those.
 void FlushGLDrawing();
 // Non-zero (the default): textured quads are collected and drawn together. SetGLTexturePages
 // (GLTexturePages.h) is the matching switch for shared texture pages. Zero: every quad
@@ -87,7 +87,7 @@ void SetGLBatching(int32_t enable);
 int32_t GLBatching();
 
 // The OpenGL 2D driver module's initialiser: selects GLVex2DDriverInstance with the default
-// graphics flags GfxBackBuffer.
+// graphics flags GfxBackBuffer and puts FlushGLDrawing first in the flip hooks.
 void InitGLVex2DModule();
 
 }  // namespace corvex

@@ -15,6 +15,7 @@
 
 #include "SceneCapture.h"
 #include "graphics/Graphics.h"
+#include "system/Hook.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVex2DDriver.h"
@@ -155,6 +156,15 @@ int32_t DifferentPixels(const Ref<TPixmap>& a, const Ref<TPixmap>& b) {
   return count;
 }
 
+// The pixel at (61, 61) as a flip hook finds it, before the buffers are swapped.
+uint32_t g_pixelSeenByHook = 0;
+Ref<Object> ReadPixelInFlipHook(int32_t /*id*/, const Ref<Object>& data, const Ref<Object>& /*context*/) {
+  GLubyte rgba[4] = {0, 0, 0, 0};
+  glReadPixels(61, CurrentGraphicsHeight() - 62, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  g_pixelSeenByHook = uint32_t{rgba[0]} << 16 | uint32_t{rgba[1]} << 8 | rgba[2];
+  return data;
+}
+
 class GLBatchingTest : public Vex2DDisplayTest {
  protected:
   void TearDown() override {
@@ -218,6 +228,14 @@ TEST_F(GLBatchingTest, CollectedQuadsWaitForAFlushAndPrecedeWhatFollows) {
   const Ref<TPixmap> scene = CaptureScene();
   EXPECT_EQ(Rgb(scene, 20, 20), 0xFF0000u);
   EXPECT_EQ(Rgb(scene, 21, 21), 0x0000FFu);
+
+  // Flip hooks drawing with OpenGL of their own find the frame's quads already there.
+  SetDrawColor(255, 255, 255);
+  DrawImage(red, 60, 60);
+  AttachHook(FlipHookId(), &ReadPixelInFlipHook, Null, 0);
+  FlipPage(0);
+  DetachHook(FlipHookId(), &ReadPixelInFlipHook, Null);
+  EXPECT_EQ(g_pixelSeenByHook, 0xFF0000u);
 
   // Quads go to the context they were drawn in, even when another one is made current next.
   SetDrawColor(255, 255, 255);
