@@ -1,7 +1,8 @@
 // The demo and its packed font on a real window (run it on a display, e.g. through
 // tools/with-display.sh):
 // - a whole demo frame (clear, diagonals, caption, paragraph, present) in both styles, without
-//   the 60 Hz pacing sleep: CPU time is the program's own cost per frame;
+//   the 60 Hz pacing sleep, with the OpenGL 2D driver's batching on and off: CPU time is the
+//   program's own cost per frame;
 // - TPacImage::DrawText in glyphs per second against the renderer's own DrawImage of the same
 //   glyph quads at the same places (the atlas cut into one image frame per glyph), in the same
 //   run. Each iteration draws a page of the demo's paragraph and waits for the GL to finish it.
@@ -16,6 +17,7 @@
 #include "graphics/Graphics.h"
 #include "runtime/Exceptions.h"
 #include "startup/FrameworkModules.h"
+#include "vex2d/GLVex2DDriver.h"
 #include "vex2d/Image.h"
 #include "vex2d/Renderer.h"
 
@@ -47,14 +49,22 @@ void BM_DemoFrame(benchmark::State& state) {
   const Ref<TPacImage> image = OpenDemo(state);
   if (!image) return;
   DemoState demo{static_cast<int32_t>(state.range(0)), 0};
+  SetGLBatching(static_cast<int32_t>(state.range(1)));
   for (auto _ : state) {
     demo.angle = NextDemoAngle(demo.angle);
     DrawDemoFrame(image, demo);
     FlipPage(0);  // presented at once: no pacing sleep
   }
+  SetGLBatching(1);
   CloseMainGraphics();
 }
-BENCHMARK(BM_DemoFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+// Arguments: the text style, and batching on (1) or off (0).
+BENCHMARK(BM_DemoFrame)
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PacDrawText(benchmark::State& state) {
   const Ref<TPacImage> image = OpenDemo(state);

@@ -146,10 +146,7 @@ void TPac::DrawFrame(float x, float y, int32_t index, float handleX, float handl
   // Every frame is drawn through the atlas's one driver frame, its texture window set first.
   const Ref<TGLImageFrame> frame = Cast<TGLImageFrame>(image->Frame(0));
   if (!frame) return;
-  frame->uLeft = uLeft[index];
-  frame->vTop = vTop[index];
-  frame->uRight = uRight[index];
-  frame->vBottom = vBottom[index];
+  frame->SetTextureWindow(uLeft[index], vTop[index], uRight[index], vBottom[index]);
   DrawImageStretched(image, x, y, static_cast<float>(widths[index]), static_cast<float>(heights[index]), 0);
 }
 

@@ -8,6 +8,7 @@
 #include "graphics/GLGraphics.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
+#include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLVertexPlacement.h"
 #include "vex2d/GLVex2DDriver.h"
 
@@ -36,8 +37,14 @@ Ref<TPixmap> PadToTexture(const Ref<TPixmap>& picture, int32_t texW, int32_t tex
 TGLImageFrame::TGLImageFrame() : generation(GraphicsGeneration()) {}
 
 TGLImageFrame::~TGLImageFrame() {
+  if (page) {
+    glvex2d::FlushQuads();  // quads waiting to be drawn may show this cell
+    ReleaseTexturePageCell(page, cellX - 1, cellY - 1);
+    return;
+  }
   if (generation == 0 || textureName == 0) return;
   const auto name = static_cast<GLuint>(textureName);
+  glvex2d::FlushQuads();  // quads waiting to be drawn may show this texture
   {
     const SharedContextGuard shared;
     glDeleteTextures(1, &name);
@@ -51,6 +58,14 @@ TGLImageFrame::~TGLImageFrame() {
 
 void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
   EnableTexture(textureName);
+  if (glvex2d::g_batching) {
+    using glvex2d::PlacedX;
+    using glvex2d::PlacedY;
+    const float x[4] = {PlacedX(x0, y0, tx), PlacedX(x1, y0, tx), PlacedX(x1, y1, tx), PlacedX(x0, y1, tx)};
+    const float y[4] = {PlacedY(x0, y0, ty), PlacedY(x1, y0, ty), PlacedY(x1, y1, ty), PlacedY(x0, y1, ty)};
+    glvex2d::AddTexturedQuad(x, y, uLeft, vTop, uRight, vBottom);
+    return;
+  }
   glBegin(GL_QUADS);
   glTexCoord2f(uLeft, vTop);
   glvex2d::PlacedVertex(x0, y0, tx, ty);
@@ -61,6 +76,25 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   glTexCoord2f(uLeft, vBottom);
   glvex2d::PlacedVertex(x0, y1, tx, ty);
   glEnd();
+}
+
+void TGLImageFrame::SetTextureWindow(float u0, float v0, float u1, float v1) {
+  if (!page) {
+    uLeft = u0;
+    vTop = v0;
+    uRight = u1;
+    vBottom = v1;
+    return;
+  }
+  const auto size = static_cast<float>(page->Size());
+  const float spanU = static_cast<float>(NextPow2(cellWidth)) / size;
+  const float spanV = static_cast<float>(NextPow2(cellHeight)) / size;
+  const float originU = static_cast<float>(cellX) / size;
+  const float originV = static_cast<float>(cellY) / size;
+  uLeft = originU + u0 * spanU;
+  vTop = originV + v0 * spanV;
+  uRight = originU + u1 * spanU;
+  vBottom = originV + v1 * spanV;
 }
 
 Ref<TGLImageFrame> TGLImageFrame::FromPixmap(const Ref<TPixmap>& pixmap, int32_t flags) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "graphics/GLCheck.h"
@@ -11,11 +12,16 @@
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
 #include "runtime/Module.h"
+#include "system/Hook.h"
 #include "vex2d/GLImageFrame.h"
+#include "vex2d/GLQuadBatch.h"
+#include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVertexPlacement.h"
 
 namespace corvex {
 
+using glvex2d::FlushQuads;
+using glvex2d::g_colorBytes;
 using glvex2d::PlacedVertex;
 
 namespace {
@@ -23,8 +29,6 @@ namespace {
 // The driver lives until the process ends; the data-type registry holds it too.
 TGLVex2DDriver* g_driver = nullptr;
 
-// Red, green, blue and alpha as OpenGL receives them.
-GLubyte g_colorBytes[4] = {255, 255, 255, 255};
 // What the current context was last told; 0 means "unknown", so the next request goes through.
 int32_t g_cachedBlend = 0;
 int32_t g_boundTexture = 0;
@@ -45,6 +49,19 @@ int32_t OvalSegments(float rx, float ry) {
   if (std::isfinite(size))
     segments = std::max(segments, static_cast<int32_t>(std::min(size, float{kMaxOvalSegments})));
   return segments - segments % 4;
+}
+
+// The first flip hook: the frame's quads reach OpenGL before any other hook runs, so that a
+// hook drawing with OpenGL of its own (an overlay, GLDebugText) draws over them.
+Ref<Object> FlushBeforeFlipHooks(int32_t /*id*/, const Ref<Object>& data, const Ref<Object>& /*context*/) {
+  FlushQuads();
+  return data;
+}
+
+// Gives OpenGL the drawing colour and keeps the floats it makes of it for batched vertices.
+void SendColor() {
+  for (int i = 0; i < 4; ++i) glvex2d::g_colorFloats[i] = static_cast<GLfloat>(g_colorBytes[i]) / 255.0f;
+  glColor4ubv(g_colorBytes);
 }
 
 }  // namespace
@@ -73,6 +90,7 @@ Ref<TGraphics> TGLVex2DDriver::Create(int32_t width, int32_t height, int32_t dep
 void TGLVex2DDriver::MakeCurrent(const Ref<TGraphics>& graphics) {
   const Ref<TVex2DGraphics> state = Cast<TVex2DGraphics>(graphics);
   // A closed state has no context left to draw into; it is made current like Null.
+  FlushQuads();  // into the context they were drawn for
   if (!state || !state->graphics) {
     TVex2DGraphics::Deactivate();
     GLGraphicsDriverInstance()->MakeCurrent(Null);
@@ -84,17 +102,30 @@ void TGLVex2DDriver::MakeCurrent(const Ref<TGraphics>& graphics) {
 }
 
 void TGLVex2DDriver::Flip(int32_t sync) {
+  FlushQuads();
   GLGraphicsDriverInstance()->Flip(sync);
 }
 
 Ref<TImageFrame> TGLVex2DDriver::CreateFrame(const Ref<TPixmap>& pixmap, int32_t flags) {
   if (!pixmap || pixmap->Width() <= 0 || pixmap->Height() <= 0) return Null;
+  FlushQuads();  // before OpenGL leaves the context they were drawn for
   const SharedContextGuard shared;
   return TGLImageFrame::FromPixmap(pixmap, flags);
 }
 
+Ref<TImageFrame> TGLVex2DDriver::CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) {
+  if (!pixmap || pixmap->Width() <= 0 || pixmap->Height() <= 0) return Null;
+  if (GLTexturePages() != 0) {
+    FlushQuads();  // before OpenGL leaves the context they were drawn for
+    const SharedContextGuard shared;
+    if (Ref<TGLImageFrame> frame = PlaceOnTexturePage(pixmap, flags)) return frame;
+  }
+  return CreateFrame(pixmap, flags);
+}
+
 void TGLVex2DDriver::ApplyBlend(int32_t mode) {
   if (mode == g_cachedBlend) return;
+  FlushQuads();
   g_cachedBlend = mode;
   switch (mode) {
     case BlendMasked:
@@ -128,14 +159,14 @@ void TGLVex2DDriver::ApplyAlpha(float alpha) {
   // NaN fails both comparisons and ends up 0.
   const float clamped = alpha >= 1.0f ? 1.0f : (alpha > 0.0f ? alpha : 0.0f);
   g_colorBytes[3] = static_cast<GLubyte>(static_cast<double>(clamped) * 255.0);
-  glColor4ubv(g_colorBytes);
+  SendColor();
 }
 
 void TGLVex2DDriver::ApplyColor(int32_t red, int32_t green, int32_t blue) {
   g_colorBytes[0] = static_cast<GLubyte>(ClampByte(red));
   g_colorBytes[1] = static_cast<GLubyte>(ClampByte(green));
   g_colorBytes[2] = static_cast<GLubyte>(ClampByte(blue));
-  glColor4ubv(g_colorBytes);
+  SendColor();
 }
 
 void TGLVex2DDriver::ApplyClearColor(int32_t red, int32_t green, int32_t blue) {
@@ -144,6 +175,7 @@ void TGLVex2DDriver::ApplyClearColor(int32_t red, int32_t green, int32_t blue) {
 }
 
 void TGLVex2DDriver::ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
+  FlushQuads();
   if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == CurrentGraphicsHeight()) {
     glDisable(GL_SCISSOR_TEST);
     return;
@@ -160,15 +192,18 @@ void TGLVex2DDriver::ApplyTransform(float xx, float xy, float yx, float yy) {
 }
 
 void TGLVex2DDriver::ApplyLineWidth(float width) {
+  FlushQuads();
   // OpenGL refuses widths that are not positive; the last good width stays.
   if (width > 0.0f) glCheck(glLineWidth(width));
 }
 
 void TGLVex2DDriver::ClearBuffer() {
+  FlushQuads();
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void TGLVex2DDriver::RenderPoint(float x, float y) {
+  FlushQuads();
   DisableTexture();
   glBegin(GL_POINTS);
   glVertex2f(x + 0.5f, y + 0.5f);
@@ -176,6 +211,7 @@ void TGLVex2DDriver::RenderPoint(float x, float y) {
 }
 
 void TGLVex2DDriver::RenderLine(float x0, float y0, float x1, float y1, float tx, float ty) {
+  FlushQuads();
   DisableTexture();
   glBegin(GL_LINES);
   PlacedVertex(x0, y0, tx + 0.5f, ty + 0.5f);
@@ -184,6 +220,7 @@ void TGLVex2DDriver::RenderLine(float x0, float y0, float x1, float y1, float tx
 }
 
 void TGLVex2DDriver::RenderRect(float x0, float y0, float x1, float y1, float tx, float ty) {
+  FlushQuads();
   DisableTexture();
   glBegin(GL_QUADS);
   PlacedVertex(x0, y0, tx, ty);
@@ -194,6 +231,7 @@ void TGLVex2DDriver::RenderRect(float x0, float y0, float x1, float y1, float tx
 }
 
 void TGLVex2DDriver::RenderOval(float x0, float y0, float x1, float y1, float tx, float ty) {
+  FlushQuads();
   DisableTexture();
   const float rx = (x1 - x0) * 0.5f;
   const float ry = (y1 - y0) * 0.5f;
@@ -212,6 +250,7 @@ void TGLVex2DDriver::RenderOval(float x0, float y0, float x1, float y1, float tx
 void TGLVex2DDriver::RenderPoly(const Array<float>& xy, float offsetX, float offsetY, float tx, float ty) {
   const int32_t count = xy.Length();
   if (count < 6 || count % 2 != 0) return;
+  FlushQuads();
   DisableTexture();
   const float* values = xy.Data();
   glBegin(GL_POLYGON);
@@ -226,6 +265,7 @@ void TGLVex2DDriver::RenderPixmap(const Ref<TPixmap>& pixmap, int32_t x, int32_t
   // A fresh copy: RGBA rows packed to 4 bytes, which OpenGL's default unpacking expects.
   const Ref<TPixmap> bottomUp = MirrorPixmapY(rgba);
   if (!bottomUp) return;
+  FlushQuads();
   const int32_t remembered = g_cachedBlend;
   DisableTexture();
   ApplyBlend(BlendSolid);
@@ -240,6 +280,7 @@ void TGLVex2DDriver::RenderPixmap(const Ref<TPixmap>& pixmap, int32_t x, int32_t
 }
 
 Ref<TPixmap> TGLVex2DDriver::GrabPixels(int32_t x, int32_t y, int32_t width, int32_t height) {
+  FlushQuads();  // what has been drawn is on the screen before it is read
   const int32_t w = std::max(width, 0);
   const int32_t h = std::max(height, 0);
   const Ref<TPixmap> bottomUp = NewPixmap(w, h, PIXEL_RGBA8888, 4);
@@ -261,6 +302,7 @@ Ref<TPixmap> TGLVex2DDriver::GrabPixels(int32_t x, int32_t y, int32_t width, int
 void TGLVex2DDriver::ResetContextState(const Ref<TVex2DGraphics>& graphics) {
   int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
   graphics->GetSettings(width, height, depth, hertz, flags);
+  FlushQuads();
   g_cachedBlend = 0;
   g_boundTexture = 0;
   g_texturingOn = 0;
@@ -282,6 +324,7 @@ Ref<TGLVex2DDriver> GLVex2DDriverInstance() {
 
 void BindTexture(int32_t name) {
   if (name == g_boundTexture) return;
+  FlushQuads();
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(name));
   g_boundTexture = name;
 }
@@ -296,6 +339,7 @@ void EnableTexture(int32_t name) {
 
 void DisableTexture() {
   if (g_texturingOn == 1) {
+    FlushQuads();
     glDisable(GL_TEXTURE_2D);
     g_texturingOn = 0;
   }
@@ -350,6 +394,19 @@ void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
+void FlushGLDrawing() {
+  FlushQuads();
+}
+
+void SetGLBatching(int32_t enable) {
+  FlushQuads();
+  glvex2d::g_batching = enable != 0;
+}
+
+int32_t GLBatching() {
+  return glvex2d::g_batching ? 1 : 0;
+}
+
 void InitGLVex2DModule() {
   static constinit int initialised = 0;
   if (!EnterModuleOnce(initialised)) return;
@@ -357,6 +414,7 @@ void InitGLVex2DModule() {
   InitVex2DModule();
   InitGLGraphicsModule();
   SelectGraphicsDriver(GLVex2DDriverInstance(), GfxBackBuffer);
+  AttachHook(FlipHookId(), &FlushBeforeFlipHooks, Null, std::numeric_limits<int32_t>::max());
 }
 
 }  // namespace corvex

@@ -1,6 +1,7 @@
-// The OpenGL 2D driver: the 2D driver interface in OpenGL 1.1 immediate mode over the OpenGL
-// graphics driver, with small caches for the blend mode and the texture binding, and the
-// texture functions its frames use.
+// The OpenGL 2D driver: the 2D driver interface in OpenGL 1.1 over the OpenGL graphics driver,
+// with small caches for the blend mode and the texture binding, and the texture functions its
+// frames use. Textured quads (images, frames, text) are collected and issued together as
+// vertex arrays; see FlushGLDrawing for programs that issue OpenGL of their own.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,9 @@ class TGLVex2DDriver : public TVex2DDriver {
 
   // A texture frame made in the shared context, or Null for a Null or empty pixmap.
   Ref<TImageFrame> CreateFrame(const Ref<TPixmap>& pixmap, int32_t flags) override;
+  // A frame in a cell of a shared texture page when pages are on and the picture fits one;
+  // otherwise CreateFrame.
+  Ref<TImageFrame> CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) override;
   void ApplyBlend(int32_t mode) override;
   void ApplyAlpha(float alpha) override;
   void ApplyColor(int32_t red, int32_t green, int32_t blue) override;
@@ -70,8 +74,20 @@ int32_t CreateTexture(int32_t width, int32_t height, int32_t flags);
 // copies to the further levels.
 void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags);
 
+// Issues the textured quads the driver has collected and not yet given to OpenGL. The driver
+// flushes by itself before every other OpenGL call it makes (state changes, other primitives,
+// GrabPixels and the captures, FlipPage before its hooks, context changes, texture work), so
+// only a program that calls OpenGL itself between drawing calls (glReadPixels, its own
+// geometry, state it changes, GLDebugText and companions) needs it: call it before those.
+void FlushGLDrawing();
+// Non-zero (the default): textured quads are collected and drawn together. SetGLTexturePages
+// (GLTexturePages.h) is the matching switch for shared texture pages. Zero: every quad
+// is issued at once in immediate mode, as a comparison and a debugging aid. Flushes first.
+void SetGLBatching(int32_t enable);
+int32_t GLBatching();
+
 // The OpenGL 2D driver module's initialiser: selects GLVex2DDriverInstance with the default
-// graphics flags GfxBackBuffer.
+// graphics flags GfxBackBuffer and puts FlushGLDrawing first in the flip hooks.
 void InitGLVex2DModule();
 
 }  // namespace corvex

@@ -73,7 +73,7 @@ Ref<TImageFrame> TImage::Frame(int32_t index) {
   const Ref<TVex2DDriver> driver = ActiveDriver();
   if (!driver) return Null;
   const Ref<TPixmap> pixmap = Lock(index, 1, 0);
-  Ref<TImageFrame> frame = pixmap ? driver->CreateFrame(pixmap, flags) : Ref<TImageFrame>();
+  Ref<TImageFrame> frame = pixmap ? driver->CreateImageFrame(pixmap, flags) : Ref<TImageFrame>();
   frames[index] = frame;
   frameGenerations[index] = frame ? generation : 0;
   return frame;

@@ -23,6 +23,11 @@ class TVex2DDriver : public TGraphicsDriver {
  public:
   // A driver frame holding the pixmap's picture, built as the image flags ask, or Null.
   virtual Ref<TImageFrame> CreateFrame(const Ref<TPixmap>& pixmap, int32_t flags) = 0;
+  // A driver frame for a frame of an image (TImage::Frame asks here): like CreateFrame, but the
+  // driver may put small pictures together on shared textures. By default CreateFrame.
+  virtual Ref<TImageFrame> CreateImageFrame(const Ref<TPixmap>& pixmap, int32_t flags) {
+    return CreateFrame(pixmap, flags);
+  }
   // Sets the blend mode (BlendMasked..BlendShade).
   virtual void ApplyBlend(int32_t mode) = 0;
   // Sets the drawing alpha, 0 to 1; the driver clamps.

@@ -1,0 +1,83 @@
+#include "vex2d/GLQuadBatch.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+
+namespace corvex::glvex2d {
+namespace {
+
+// One vertex's position and texture coordinates, and apart from them its colour (needed only
+// when the colours differ): floats equal to those OpenGL makes of glColor4ubv's bytes, so that
+// batched and immediate quads are shaded alike.
+struct Vertex {
+  GLfloat x, y;
+  GLfloat u, v;
+};
+struct Color {
+  GLfloat rgba[4];
+};
+
+// Large enough that a frame of text or sprites goes out in a call or two; 1 MiB.
+constexpr int kCapacity = 32768;
+
+// The array, made at the first quad and kept until the process ends (drawing may still
+// happen while static objects are being destroyed).
+Vertex* g_vertices = nullptr;
+Color* g_colors = nullptr;
+int g_count = 0;
+// Whether every collected vertex has the colour of the first: then OpenGL gets that colour
+// once instead of an array of it, which is less work for it per vertex.
+bool g_oneColor = true;
+GLubyte g_batchColor[4] = {0, 0, 0, 0};
+
+void SetVertex(int index, float x, float y, float u, float v) {
+  g_vertices[index] = Vertex{x, y, u, v};
+  std::copy(std::begin(g_colorFloats), std::end(g_colorFloats), g_colors[index].rgba);
+}
+
+}  // namespace
+
+void FlushQuads() {
+  if (g_count == 0) return;
+  const int count = g_count;
+  g_count = 0;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &g_vertices[0].x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &g_vertices[0].u);
+  if (g_oneColor) {
+    glColor4ubv(g_batchColor);
+  } else {
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_FLOAT, sizeof(Color), g_colors[0].rgba);
+  }
+  glDrawArrays(GL_QUADS, 0, count);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  // Drawing from a colour array leaves the current colour undefined, and a batch of one colour
+  // may have set an older one.
+  glColor4ubv(g_colorBytes);
+}
+
+void AddTexturedQuad(const float (&x)[4], const float (&y)[4], float u0, float v0, float u1, float v1) {
+  if (g_vertices == nullptr) {
+    g_vertices = new Vertex[kCapacity];
+    g_colors = new Color[kCapacity];
+  }
+  if (g_count + 4 > kCapacity) FlushQuads();
+  if (g_count == 0) {
+    g_oneColor = true;
+    std::copy(std::begin(g_colorBytes), std::end(g_colorBytes), std::begin(g_batchColor));
+  } else if (g_oneColor) {
+    g_oneColor = std::equal(std::begin(g_colorBytes), std::end(g_colorBytes), std::begin(g_batchColor));
+  }
+  SetVertex(g_count, x[0], y[0], u0, v0);
+  SetVertex(g_count + 1, x[1], y[1], u1, v0);
+  SetVertex(g_count + 2, x[2], y[2], u1, v1);
+  SetVertex(g_count + 3, x[3], y[3], u0, v1);
+  g_count += 4;
+}
+
+}  // namespace corvex::glvex2d
