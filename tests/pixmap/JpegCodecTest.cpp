@@ -92,8 +92,26 @@ TEST_F(JpegCodecTest, EncodingDropsAlphaAndRoundTrips) {
   EXPECT_EQ(ReadPixmapFrom(Written(grayOut))->Format(), PIXEL_RGB888);  // always three components
 }
 
+TEST_F(JpegCodecTest, WideStripRoundTrips) {
+  const Ref<TPixmap> strip = NewPixmap(20000, 16, PIXEL_RGB888, 4);
+  strip->Fill(0xFF808080);
+  const Ref<TBankStream> out = OutputStream();
+  ASSERT_EQ(EncodeJPEG(strip, out, 90), 1);
+  const Ref<TPixmap> back = ReadPixmapFrom(Written(out));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Width(), 20000);
+  EXPECT_EQ(back->Height(), 16);
+  EXPECT_NEAR(static_cast<int>(back->GetPixel(19999, 15) & 0xFF), 0x80, 2);
+}
+
 TEST_F(JpegCodecTest, EncodingFailuresAnswerZero) {
   EXPECT_EQ(EncodeJPEG(NewPixmap(1, 1, PIXEL_RGB888, 4), "no/such/dir/x.jpg", 90), 0);
+  // Beyond the pixmap byte cap as RGB (over a small buffer that is never read): the reader
+  // would refuse it, so it is not written.
+  uint8_t pixels[64] = {};
+  const Ref<TBankStream> refused = OutputStream();
+  EXPECT_EQ(EncodeJPEG(TPixmap::Wrap(pixels, 16384, 16384, 0, PIXEL_RGB888), refused, 90), 0);
+  EXPECT_EQ(Written(refused).size(), 0u);
   EXPECT_EQ(EncodeJPEG(NewPixmap(0, 0, PIXEL_RGB888, 4), OutputStream(), 90), 0);
   std::string full;
   EXPECT_THROW(EncodeJPEG(NewPixmap(4, 4, PIXEL_RGB888, 4), MemoryStream(full), 90), TStreamWriteException);

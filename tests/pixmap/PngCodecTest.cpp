@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <filesystem>
+
 #include "PixmapTestSupport.h"
 #include "runtime/Exceptions.h"
 #include "tests/stream/StreamTestSupport.h"
@@ -75,8 +77,8 @@ TEST_F(PngCodecTest, RefusesWhatItCannotDecodeSafely) {
   EXPECT_TRUE(DecodePNG(MemoryStream(empty)).IsNull());
   EXPECT_TRUE(DecodePNG("no/such/file.png").IsNull());
 
-  // Headers beyond the size limits are refused before the pixmap is made: a side above 16384
-  // pixels, or 16384 × 16384 RGBA (1 GiB).
+  // Headers beyond the pixmap byte cap are refused before the pixmap is made: 100000 × 100000
+  // or 16384 × 16384 RGBA (1 GiB).
   for (const uint32_t side : {100000u, 16384u}) {
     std::string huge = ReadDataFile("png_rgba8.png");
     for (int i = 0; i < 8; ++i) huge[16 + i] = static_cast<char>(side >> (24 - 8 * (i % 4)));
@@ -139,6 +141,30 @@ TEST_F(PngCodecTest, EncodingAlpha8WritesWhiteWithItsAlpha) {
   EXPECT_EQ(png[25], 6);  // colour type: RGB with alpha
   const Ref<TPixmap> decoded = ReadPixmapFrom(png);
   EXPECT_EQ(decoded->GetPixel(1, 0), 0xC8FFFFFFu);
+}
+
+TEST_F(PngCodecTest, WhatTheWriterWritesTheReaderReads) {
+  // A strip longer than any side limit round-trips.
+  const Ref<TPixmap> strip = NewPixmap(20000, 16, PIXEL_RGB888, 4);
+  strip->Fill(0xFF102030);
+  strip->SetPixel(19999, 15, 0xFF405060);
+  const Ref<TBankStream> out = OutputStream();
+  ASSERT_EQ(EncodePNG(strip, out, 1), 1);
+  const Ref<TPixmap> back = ReadPixmapFrom(Written(out));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Width(), 20000);
+  EXPECT_EQ(back->GetPixel(19999, 15), 0xFF405060u);
+  // What the reader would refuse (here 1 GiB as RGBA, over a small buffer that is never read)
+  // is not written, and nothing is opened for it.
+  uint8_t pixels[64] = {};
+  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "corvex-png-cap";
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "huge.png").string();
+  for (const int32_t format : {PIXEL_RGBA8888, PIXEL_ALPHA8}) {
+    EXPECT_EQ(EncodePNG(TPixmap::Wrap(pixels, 16384, 16384, 0, format), String(path.c_str()), 6), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(PngCodecTest, EncodingFailuresAnswerZero) {
