@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <limits>
 #include <utility>
 
 #include "pixmap/PixelFormats.h"
@@ -329,6 +330,23 @@ TEST_F(RendererTextTest, SourceGlyphsDrawAtTheirOffsetsAndSkipMissingOnes) {
   EXPECT_TRUE(AreaIs(scene, 32, 23, 36, 27, kRed));
   EXPECT_TRUE(AreaIs(scene, 42, 23, 46, 27, kRed));
   EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{22, 23, 46, 27}));
+}
+
+TEST_F(RendererTextTest, TextWidthTruncatesEachRunningSumNotEachAdvance) {
+  const Ref<TImageFont> font = TImageFont::CreateDefault();
+  const auto setAdvance = [&](char16_t code, float advance) {
+    font->LoadImageGlyph(font->CharToGlyph(code))->advance = advance;
+  };
+  setAdvance('a', -0.5f);        // 8 - 0.5 truncates to 7, where a truncated advance adds 0
+  setAdvance('b', 0.99999994f);  // 8 + 0.99999994 rounds to 9 in single precision
+  setAdvance('c', 3e9f);         // beyond any int: saturates
+  setAdvance('d', -3e9f);
+  SetRendererFont(font);
+  EXPECT_EQ(TextWidth(String("Ha")), 7);
+  EXPECT_EQ(TextWidth(String("Hb")), 9);
+  EXPECT_EQ(TextWidth(String("Hc")), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(TextWidth(String("d")), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(TextWidth(String("HH")), 16);
 }
 
 TEST_F(RendererTextTest, NullFontSelectsTheDefaultFont) {
