@@ -159,6 +159,22 @@ TEST(OpenStreamTest, ProtocolsNest) {
   ASSERT_TRUE(nested);
   EXPECT_EQ(nested->ReadLine(), String("embedded"));
   EXPECT_FALSE(OpenReadStream(("urlnest::incbin::U" + name.substr(1)).c_str()));
+
+  // Nesting is bounded: up to the limit a URL opens; beyond it, and for thousands of levels
+  // (tens of kilobytes, as fuzzing produced), the open answers Null without exhausting the
+  // stack or copying the rest of the URL at every level.
+  const auto nest = [&](int32_t levels) {
+    std::string url;
+    for (int32_t i = 0; i < levels; ++i) url += "urlnest::";
+    return url + "incbin::" + name;
+  };
+  const Ref<TStream> deep = OpenReadStream(nest(kMaxUrlNesting - 1).c_str());
+  ASSERT_TRUE(deep);
+  EXPECT_EQ(deep->ReadLine(), String("embedded"));
+  EXPECT_FALSE(OpenReadStream(nest(kMaxUrlNesting).c_str()));
+  EXPECT_FALSE(OpenReadStream(nest(20000).c_str()));
+  // The count is per open: a refused one leaves none behind.
+  EXPECT_TRUE(OpenReadStream(nest(kMaxUrlNesting - 1).c_str()));
 }
 
 // A stream that cannot tell its size: it delivers its bytes, then nothing.
