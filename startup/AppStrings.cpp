@@ -1,6 +1,6 @@
 #include "startup/AppStrings.h"
 
-#include "util/FileSystemPlatform.h"
+#include "runtime/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {

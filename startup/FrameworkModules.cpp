@@ -1,5 +1,6 @@
 #include "startup/FrameworkModules.h"
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -42,6 +43,7 @@ void InitFrameworkModules() {
   InitStreamModule();
   InitDataStreamModule();
   InitBankModule();
+  InitBankDataTypeModule();
   InitBankStreamModule();
   InitFileSystemModule();
   InitSystemModule();

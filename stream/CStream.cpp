@@ -4,7 +4,7 @@
 #include <climits>
 #include <string>
 
-#include "util/FileSystemPlatform.h"
+#include "runtime/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "runtime/Exceptions.h"
+#include "runtime/FileSystemPlatform.h"
 #include "stream/CStream.h"
 #include "stream/StreamClosing.h"
-#include "util/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {

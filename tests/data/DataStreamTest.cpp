@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "runtime/Exceptions.h"
@@ -131,6 +132,7 @@ class DataStreamTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     InitBankStreamModule();
+    InitBankDataTypeModule();
     InitListModule();
   }
 };

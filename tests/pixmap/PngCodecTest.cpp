@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "PixmapTestSupport.h"
 #include "runtime/Exceptions.h"
@@ -141,6 +142,54 @@ TEST_F(PngCodecTest, EncodingAlpha8WritesWhiteWithItsAlpha) {
   EXPECT_EQ(png[25], 6);  // colour type: RGB with alpha
   const Ref<TPixmap> decoded = ReadPixmapFrom(png);
   EXPECT_EQ(decoded->GetPixel(1, 0), 0xC8FFFFFFu);
+}
+
+// A big-endian 32-bit number at `at`.
+uint32_t Be32(const std::string& bytes, std::size_t at) {
+  uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+// The data of the first chunk of `type`, empty when there is none.
+std::string Chunk(const std::string& png, const std::string& type) {
+  for (std::size_t at = 8; at + 8 <= png.size();) {
+    const uint32_t length = Be32(png, at);
+    if (png.compare(at + 4, 4, type) == 0) return png.substr(at + 8, length);
+    at += 12 + length;
+  }
+  return std::string();
+}
+
+TEST_F(PngCodecTest, HeaderFieldsAndCompressionLevelAreWhatWasAskedFor) {
+  const Ref<TPixmap> source = NewPixmap(37, 21, PIXEL_RGB888, 4);
+  for (int32_t y = 0; y < 21; ++y) {
+    for (int32_t x = 0; x < 37; ++x) source->SetPixel(x, y, 0xFF000000u | static_cast<uint32_t>(x * 7 + y));
+  }
+  // zlib records its level class in the stream header: 0 for levels 0 and 1, 1 for 2 to 5,
+  // 2 for 6, 3 for 7 to 9; level 0 stores the rows uncompressed.
+  for (const auto& [level, levelClass] : {std::pair{0, 0}, {1, 0}, {4, 1}, {6, 2}, {9, 3}}) {
+    const Ref<TBankStream> out = OutputStream();
+    ASSERT_EQ(EncodePNG(source, out, level), 1);
+    const std::string png = Written(out);
+    const std::string header = Chunk(png, "IHDR");
+    ASSERT_EQ(header.size(), 13u);
+    EXPECT_EQ(Be32(header, 0), 37u);
+    EXPECT_EQ(Be32(header, 4), 21u);
+    EXPECT_EQ(header[8], 8);   // bit depth
+    EXPECT_EQ(header[9], 2);   // RGB
+    EXPECT_EQ(header[10], 0);  // deflate
+    EXPECT_EQ(header[11], 0);  // adaptive filtering
+    EXPECT_EQ(header[12], 0);  // not interlaced
+    const std::string data = Chunk(png, "IDAT");
+    ASSERT_GE(data.size(), 2u);
+    EXPECT_EQ(static_cast<uint8_t>(data[1]) >> 6, levelClass) << "level " << level;
+    if (level == 0) EXPECT_GT(data.size(), 21u * (1 + 37 * 3)) << "stored, not compressed";
+    EXPECT_EQ(ReadPixmapFrom(png)->GetPixel(36, 20), source->GetPixel(36, 20));
+  }
+  const Ref<TBankStream> gray = OutputStream();
+  ASSERT_EQ(EncodePNG(NewPixmap(3, 2, PIXEL_GRAY8, 4), gray, 6), 1);
+  EXPECT_EQ(Chunk(Written(gray), "IHDR")[9], 0);
 }
 
 TEST_F(PngCodecTest, WhatTheWriterWritesTheReaderReads) {

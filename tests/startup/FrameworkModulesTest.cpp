@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <typeinfo>
 #include <vector>
 
@@ -50,6 +51,17 @@ TEST_F(FrameworkModulesTest, PixmapLoadersAreAskedTgaPngJpegBmp) {
   const auto types = TypesFromHead(PixmapLoaders());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
+}
+
+TEST_F(FrameworkModulesTest, DataTypesRegisterBanksListsPixmapsInThatOrder) {
+  std::vector<String> names;  // oldest first
+  for (Ref<TDataType> type = DataTypes(); type; type = type->Next())
+    names.insert(names.begin(), type->TypeName());
+  const auto position = [&](const char* name) { return std::find(names.begin(), names.end(), String(name)); };
+  ASSERT_NE(position("NOX.Bank.TBank"), names.end());
+  EXPECT_LT(position("NOX.Bank.TBank"), position("NOX.LinkedList.TList"));
+  EXPECT_LT(position("NOX.LinkedList.TList"), position("NOX.Pixmap.TPixmap"));
+  EXPECT_NE(position("NOX.Pixmap.TPixmap"), names.end());
 }
 
 TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {

@@ -183,7 +183,8 @@ class UnsizedStream : public TStream {
   explicit UnsizedStream(std::string data) : data_(std::move(data)) {}
   int32_t Read(void* buffer, int32_t count) override {
     requests.push_back(count);
-    const auto n = static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - pos_));
+    const auto n =
+        static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - pos_));
     std::memcpy(buffer, data_.data() + pos_, static_cast<std::size_t>(n));
     pos_ += static_cast<std::size_t>(n);
     return n;

@@ -35,7 +35,8 @@ TEST(RandomTest, StepsAreTheParkMillerProduct) {
 }
 
 // Golden values worked out by hand from the published formulas (seed steps by Schrage's method,
-// the masks and divisors of each answer), not by running this generator.
+// the masks and divisors of each answer) by tests/util/random_golden.py, not by running this
+// generator.
 TEST(RandomTest, AnswersFromAFixedSeedMatchTheFormulas) {
   SetRandomSeed(4660);
   EXPECT_EQ(RandomFloat(), 0x1.ad0b6p-1f);

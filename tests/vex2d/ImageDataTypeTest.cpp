@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "pixmap/Pixmap.h"
 #include "runtime/Exceptions.h"
@@ -19,7 +20,7 @@ class ImageDataTypeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitImageModule();
-    InitBankModule();
+    InitBankDataTypeModule();
     InitRamStreamModule();
   }
 };

@@ -10,6 +10,7 @@
 #include <limits>
 #include <utility>
 
+#include "graphics/Graphics.h"
 #include "pixmap/PixelFormats.h"
 #include "stream/EmbeddedFiles.h"
 #include "tests/vex2d/SceneCapture.h"
@@ -311,6 +312,55 @@ TEST_F(RendererTextTest, HandleAndOriginMoveTheText) {
     return std::pair{47 + column, 41 + row};
   }));
   EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{48, 44, 55, 53}));
+}
+
+TEST_F(RendererTextTest, HandleAndRotationTurnTheTextTogether) {
+  // Turned by 90 degrees, the handle (8, 0) lies 8 pixels above the drawing point, where the
+  // glyph's top-left corner goes, and the glyph's rows run from right to left.
+  SetHandle(8, 0);
+  SetRotation(90);
+  ClearScreen();
+  DrawText(String("F"), 50, 50);
+  const Ref<TPixmap> scene = CaptureScene();
+  EXPECT_TRUE(GlyphDrawnAt(scene, 'F', [](int32_t column, int32_t row) {
+    return std::pair{49 - row, 42 + column};
+  }));
+  EXPECT_TRUE(AreaIs(scene, 0, 0, kWidth, 42, kBlack));
+  EXPECT_TRUE(AreaIs(scene, 50, 0, kWidth, kHeight, kBlack));
+}
+
+TEST_F(RendererTextTest, SourceGlyphOffsetsAndAdvancesTurnWithTheHandle) {
+  SquareFontLoader();
+  SetRendererFont(LoadRendererFont(String("square-font::"), 12, 0));
+  SetHandle(4, 0);
+  SetRotation(90);
+  ClearScreen();
+  DrawText(String("aa"), 100, 100);
+  const Ref<TPixmap> scene = CaptureScene();
+  // The pen starts at (100, 96); the offset (2, 3) turns into (-3, 2) and the 4 × 4 square
+  // into a square to the left of its corner; the advance of 10 moves the pen down.
+  EXPECT_TRUE(AreaIs(scene, 93, 98, 97, 102, kRed));
+  EXPECT_TRUE(AreaIs(scene, 93, 108, 97, 112, kRed));
+  EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{93, 98, 97, 112}));
+}
+
+TEST_F(RendererTextTest, ASecondContextKeepsItsOwnFont) {
+  SquareFontLoader();
+  const Ref<TImageFont> square = LoadRendererFont(String("square-font::"), 12, 0);
+  ASSERT_TRUE(square);
+  SetRendererFont(square);
+  const Ref<TGraphics> second = NewGraphics(64, 48, 0, 0, 0);
+  ASSERT_TRUE(second);
+  MakeGraphicsCurrent(second);
+  EXPECT_EQ(GetRendererFont(), DefaultRendererFont()) << "a new state starts with the default font";
+  EXPECT_EQ(TextWidth(String("aa")), 16);
+  MakeGraphicsCurrent(graphics_);
+  EXPECT_EQ(GetRendererFont(), square);
+  EXPECT_EQ(TextWidth(String("aa")), 20);
+  MakeGraphicsCurrent(second);
+  EXPECT_EQ(GetRendererFont(), DefaultRendererFont());
+  CloseGraphics(second);
+  MakeGraphicsCurrent(graphics_);
 }
 
 TEST_F(RendererTextTest, SourceGlyphsDrawAtTheirOffsetsAndSkipMissingOnes) {
