@@ -12,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "data/BankDataType.h"
 #include "pixmap/JpegCodec.h"
 #include "pixmap/PixmapLoader.h"
 #include "pixmap/PixmapTransforms.h"
@@ -26,7 +27,7 @@ constexpr int32_t kSide = 512;
 
 void InitModules() {
   InitRamStreamModule();
-  InitBankModule();
+  InitBankDataTypeModule();
   InitBmpLoaderModule();
   InitJpegLoaderModule();
   InitPngLoaderModule();

@@ -1,5 +1,7 @@
 #include "data/DataStream.h"
 
+#include <algorithm>
+
 #include "runtime/Exceptions.h"
 #include "runtime/Module.h"
 
@@ -109,12 +111,14 @@ void ThrowUnreadableObject() {
 }
 
 void CheckDataBodyCount(TStream& stream, int64_t count, int32_t bytesPerItem) {
-  if (count < 0 || count > kMaxDataBodySize) ThrowUnreadableObject();
+  if (count < 0 || bytesPerItem < 0) ThrowUnreadableObject();
   const int32_t size = stream.Size();
   const int32_t pos = stream.Pos();
+  // Counts are at most 32 bits and so are item sizes: the products below cannot overflow.
   if (size > 0 && pos >= 0) {
-    const int64_t remaining = int64_t{size} - pos;
-    if (count * bytesPerItem > remaining) ThrowUnreadableObject();
+    if (count * bytesPerItem > int64_t{size} - pos) ThrowUnreadableObject();
+  } else if (count * std::max(bytesPerItem, 1) > kMaxDataBodySize) {
+    ThrowUnreadableObject();
   }
 }
 

@@ -74,14 +74,17 @@ class TDataStreamFactory : public TStreamFactory {
                             bool writeable) override;
 };
 
-// The largest count or byte size a body read from a stream may announce.
+// The most bytes a body read from a stream without a size (a pipe, standard input) may
+// announce. A stream with a size bounds a body by what it still holds instead, so whatever
+// the writer wrote to it reads back.
 inline constexpr int64_t kMaxDataBodySize = int64_t{256} * 1024 * 1024;
 
 // Throws "Unable to read object", the error for a body that cannot be what it claims.
 [[noreturn]] void ThrowUnreadableObject();
 // Checks a count read from a body before anything is made from it: rejects it when it is
-// negative, above kMaxDataBodySize, or needs more than the stream can still deliver at
-// `bytesPerItem` each (when the stream knows its size).
+// negative or its items of `bytesPerItem` bytes each need more than the stream can still
+// deliver; on a stream without a size, when they would take more than kMaxDataBodySize bytes
+// (at least one byte an item).
 void CheckDataBodyCount(TStream& stream, int64_t count, int32_t bytesPerItem);
 
 // The object data streams' module initialiser: registers the "data" stream factory.

@@ -56,10 +56,11 @@ void CopyMono(const FT_Bitmap& bitmap, const Ref<TPixmap>& picture) {
   }
 }
 
-// The glyph slot's bitmap as a PIXEL_ALPHA8 pixmap of its own; Null when it is too large or
-// of a kind FreeType cannot turn into grey levels.
+// The glyph slot's bitmap as a PIXEL_ALPHA8 pixmap of its own; Null when it is too large, has
+// no buffer (some bitmap fonts declare a box without any bits) or is of a kind FreeType cannot
+// turn into grey levels.
 Ref<TPixmap> AlphaPicture(const FT_Bitmap& bitmap) {
-  if (!IsAcceptablePixmapSize(bitmap.width, bitmap.rows, 1)) return Null;
+  if (bitmap.buffer == nullptr || !IsAcceptablePixmapSize(bitmap.width, bitmap.rows, 1)) return Null;
   const Ref<TPixmap> picture =
       NewPixmap(static_cast<int32_t>(bitmap.width), static_cast<int32_t>(bitmap.rows), PIXEL_ALPHA8, 4);
   if (!picture) return Null;
@@ -131,35 +132,48 @@ Ref<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
   glyphs_[index] = glyph;
 
   FT_Face face = face_.Get();
-  if (FT_Load_Glyph(face, static_cast<FT_UInt>(index) + 1, FT_LOAD_RENDER) != 0) return glyph;
+  if (FT_Load_Glyph(face, static_cast<FT_UInt>(index) + 1, FT_LOAD_DEFAULT) != 0) return glyph;
   const FT_GlyphSlot slot = face->glyph;
-  const FT_Bitmap& bitmap = slot->bitmap;
-  if (bitmap.width == 0 || bitmap.rows == 0) {  // a space: placement and advance only
-    glyph->x = slot->bitmap_left;
-    glyph->y = ascender_ - slot->bitmap_top;
-    glyph->width = static_cast<int32_t>(bitmap.width);
-    glyph->height = static_cast<int32_t>(bitmap.rows);
-    glyph->advance = static_cast<float>(slot->advance.x >> 6);
+  // Rendered only when the picture will fit a pixmap (the outline's box plus FreeType's
+  // rounding): at large sizes FreeType would otherwise allocate the bitmap of a huge glyph.
+  const FT_Pos boxWidth = (slot->metrics.width >> 6) + 2;
+  const FT_Pos boxHeight = (slot->metrics.height >> 6) + 2;
+  const bool renderable =
+      IsAcceptablePixmapSize(boxWidth, boxHeight, 1) && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) == 0;
+  glyph->advance = static_cast<float>(slot->advance.x >> 6);
+  if (!renderable) {
+    // Placement from the box FreeType measured; no picture.
+    glyph->x = static_cast<int32_t>(slot->metrics.horiBearingX >> 6);
+    glyph->y = ascender_ - static_cast<int32_t>(slot->metrics.horiBearingY >> 6);
+    glyph->width = static_cast<int32_t>(slot->metrics.width >> 6);
+    glyph->height = static_cast<int32_t>(slot->metrics.height >> 6);
     return glyph;
   }
+  const FT_Bitmap& bitmap = slot->bitmap;
+  glyph->x = slot->bitmap_left;
+  glyph->y = ascender_ - slot->bitmap_top;
+  glyph->width = static_cast<int32_t>(bitmap.width);
+  glyph->height = static_cast<int32_t>(bitmap.rows);
+  if (bitmap.width == 0 || bitmap.rows == 0) return glyph;  // a space: placement and advance only
+
+  // A bitmap that cannot become a picture keeps its placement and advance and draws nothing.
   Ref<TPixmap> picture = AlphaPicture(bitmap);
   if (picture && (style_ & FontSmooth) != 0) picture = WithBorder(picture);
-  if (!picture) return glyph;  // unusable as a picture: the glyph stays empty
+  if (!picture) return glyph;
 
   const int32_t border = (style_ & FontSmooth) != 0 ? 1 : 0;
-  glyph->x = slot->bitmap_left - border;
-  glyph->y = ascender_ - slot->bitmap_top - border;
+  glyph->x -= border;
+  glyph->y -= border;
   glyph->width = picture->Width();
   glyph->height = picture->Height();
-  glyph->advance = static_cast<float>(slot->advance.x >> 6);
   glyph->pixels = picture;
   return glyph;
 }
 
 Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t style) {
-  // The size search below tries every size from the request down, and one glyph of a huge
-  // size would be a huge allocation.
-  if (size < 1 || size > kMaxFreeTypePixelSize) return Null;
+  if (size < 1) return Null;
+  // FreeType takes pixel sizes up to 65535 and quietly clamps larger ones.
+  size = std::min(size, kMaxFreeTypePixelSize);
   FT_Library library = Library();
   if (library == nullptr) return Null;
 
@@ -183,6 +197,15 @@ Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t 
   }
   font->face_ = FreeTypeFace(face);
 
+  // A face without outlines only takes the sizes of its strikes: the search starts at the
+  // largest of them rather than walking down from a large request one size at a time.
+  if (!FT_IS_SCALABLE(face)) {
+    int32_t largest = 0;
+    for (int32_t i = 0; i < face->num_fixed_sizes; ++i) {
+      largest = std::max(largest, static_cast<int32_t>((face->available_sizes[i].y_ppem + 32) >> 6));
+    }
+    size = std::min(size, largest);
+  }
   while (size > 0 && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) --size;
   if (size == 0) return Null;
 

@@ -13,9 +13,10 @@ struct FT_FaceRec_;  // FreeType's face record; its header stays out of the publ
 
 namespace corvex {
 
-// The largest pixel size Load accepts: one glyph of a larger font would need an absurd
-// allocation.
-inline constexpr int32_t kMaxFreeTypePixelSize = 2048;
+// The largest pixel size FreeType opens a face at; Load takes larger requests as this size.
+// A glyph too large for a pixmap at the chosen size keeps its placement and advance and has no
+// picture.
+inline constexpr int32_t kMaxFreeTypePixelSize = 65535;
 
 // Owns an open FreeType face and closes it once.
 class FreeTypeFace {
@@ -65,13 +66,15 @@ class TFreeTypeFont : public TFont {
   // an index beyond its glyphs).
   int32_t CharToGlyph(int32_t code) override;
   // Rendered on first request and kept; a glyph FreeType cannot load is empty (no picture,
-  // advance 0). Null outside 0 to CountGlyphs() - 1.
+  // advance 0), and one whose picture cannot be made (too large for a pixmap, no bitmap
+  // buffer) keeps its placement and advance without a picture. Null outside 0 to
+  // CountGlyphs() - 1.
   Ref<TGlyph> LoadGlyph(int32_t index) override;
 
   // The font at `url` at the largest size from `size` down that the face accepts, or Null.
   // A url with "::" after its first character is read whole through the stream layer and
-  // opened from memory; anything else is a file path. Sizes outside 1 to
-  // kMaxFreeTypePixelSize give Null.
+  // opened from memory; anything else is a file path. Sizes below 1 give Null; sizes above
+  // kMaxFreeTypePixelSize are taken as that size.
   static Ref<TFreeTypeFont> Load(const String& url, int32_t size, int32_t style);
 
   // The size metrics in whole pixels (descender is negative below the baseline).

@@ -11,8 +11,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "stream/StreamClosing.h"
 #include "runtime/Module.h"
+#include "stream/StreamClosing.h"
 
 // libjpeg leaves its calls through longjmp. Every function below that sets a recovery point is
 // plain C-style code holding only trivially destructible locals, and no C++ exception ever
@@ -277,6 +277,8 @@ Ref<TPixmap> DecodeJPEG(const Url& source) {
 }
 
 int32_t EncodeJPEG(const Ref<TPixmap>& pixmap, const Url& destination, int32_t quality) {
+  // What the reader would refuse is not written (libjpeg refuses sides above 65500 itself).
+  if (!IsAcceptablePixmapSize(pixmap->Width(), pixmap->Height(), 3)) return 0;
   const Ref<TStream> stream = OpenWriteStream(destination);
   if (!stream) return 0;
   const StreamCloser closer(stream);

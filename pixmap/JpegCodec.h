@@ -21,7 +21,8 @@ class TPixmapLoaderJPG : public TPixmapLoader {
 Ref<TPixmap> DecodeJPEG(const Url& source);
 
 // Writes the pixmap, converted to RGB888 (alpha dropped), as a baseline JPEG of `quality`
-// (1 to 100). Answers 1 when written, 0 when the destination does not open or libjpeg fails.
+// (1 to 100). Answers 1 when written, 0 when the pixmap is empty or its RGB888 form is beyond
+// kMaxPixmapBytes (nothing is opened then), the destination does not open or libjpeg fails.
 // Exceptions of the stream propagate.
 int32_t EncodeJPEG(const Ref<TPixmap>& pixmap, const Url& destination, int32_t quality);
 

@@ -26,8 +26,9 @@ uint8_t* AllocatePixels(std::size_t bytes) {
 }  // namespace
 
 bool IsAcceptablePixmapSize(int64_t width, int64_t height, int64_t bytesPerPixel) noexcept {
-  if (width < 1 || height < 1 || width > kMaxPixmapSide || height > kMaxPixmapSide) return false;
-  return width * height * bytesPerPixel <= kMaxPixmapBytes;
+  if (width < 1 || height < 1 || bytesPerPixel < 1) return false;
+  // Divisions rather than a product, which could overflow for sides near 2^32.
+  return width <= kMaxPixmapBytes / bytesPerPixel / height;
 }
 
 TPixmap::~TPixmap() {

@@ -10,14 +10,14 @@
 
 namespace corvex {
 
-// The largest pixmap that a size read from untrusted bytes (an image header, a data-stream
-// body) may declare: no real art comes near it, and it keeps a hostile header from sizing an
-// absurd allocation.
-inline constexpr int32_t kMaxPixmapSide = 16384;
+// The most pixel bytes a size read from untrusted bytes (an image header, a declared image
+// size) may ask for: no real art comes near it, and it keeps a hostile header from sizing an
+// absurd allocation. Sides have no limit of their own: a 20000 × 16 strip is fine. The image
+// writers refuse what is beyond it, so that whatever they write reads back.
 inline constexpr int64_t kMaxPixmapBytes = int64_t{256} * 1024 * 1024;
 
-// Whether a width × height pixmap of `bytesPerPixel` bytes stays inside the limits above
-// (both sides at least 1).
+// Whether a width × height pixmap of `bytesPerPixel` bytes stays inside kMaxPixmapBytes (both
+// sides at least 1).
 bool IsAcceptablePixmapSize(int64_t width, int64_t height, int64_t bytesPerPixel) noexcept;
 
 // Pixels in memory. Row 0 is the top row; pixel (x, y) lies at Pixels() + y × Pitch() +

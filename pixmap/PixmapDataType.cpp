@@ -1,5 +1,7 @@
 #include "pixmap/PixmapDataType.h"
 
+#include <cstdint>
+
 #include "data/DataStream.h"
 #include "pixmap/Pixmap.h"
 #include "stream/Stream.h"
@@ -14,15 +16,17 @@ Ref<Object> TPixmapDataType::ReadData(TStream& stream) const {
   const int32_t width = stream.ReadInt();
   const int32_t height = stream.ReadInt();
   const int32_t format = stream.ReadInt();
-  if (!IsPixelFormat(format) || width < 0 || height < 0 || width > kMaxPixmapSide ||
-      height > kMaxPixmapSide) {
-    ThrowUnreadableObject();
-  }
-  const int32_t rowBytes = width * FormatBytes[format];
-  CheckDataBodyCount(stream, int64_t{rowBytes} * height, 1);
+  if (!IsPixelFormat(format) || width < 0 || height < 0) ThrowUnreadableObject();
+  // The pixels follow in the body, so the bytes the stream still holds bound the allocation
+  // (on a stream without a size, the data streams' body cap does).
+  const int64_t wideRowBytes = int64_t{width} * FormatBytes[format];
+  if (wideRowBytes > INT32_MAX) ThrowUnreadableObject();
+  const auto rowBytes = static_cast<int32_t>(wideRowBytes);
+  CheckDataBodyCount(stream, height, rowBytes);
   Ref<TPixmap> pixmap = TPixmap::Allocate(width, height, format, 4);
   if (!pixmap) ThrowUnreadableObject();
   pixmap->Fill(0);
+  if (rowBytes == 0) return pixmap;  // rows of nothing, however many
   for (int32_t y = 0; y < height; ++y) stream.ReadBytes(pixmap->PixelAddress(0, y), rowBytes);
   return pixmap;
 }

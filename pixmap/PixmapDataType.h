@@ -9,8 +9,8 @@ namespace corvex {
 class TPixmapDataType : public TDataType {
  public:
   String TypeName() const override;
-  // Rejects ("Unable to read object") an unknown format, a negative or oversized width or
-  // height, or rows the stream cannot still hold; rows cut short by the end read as zero.
+  // Rejects ("Unable to read object") an unknown format, a negative width or height, or rows
+  // the stream cannot still hold (CheckDataBodyCount); rows cut short by the end read as zero.
   Ref<Object> ReadData(TStream& stream) const override;
   void WriteData(const Ref<Object>& object, TStream& stream) const override;
 };

@@ -9,8 +9,8 @@
 #include <limits>
 #include <vector>
 
-#include "stream/StreamClosing.h"
 #include "runtime/Module.h"
+#include "stream/StreamClosing.h"
 
 // libpng leaves its calls through longjmp. Every function below that sets a recovery point is
 // plain C-style code holding only trivially destructible locals, and no C++ exception ever
@@ -214,9 +214,9 @@ Ref<TPixmap> DecodePNG(const Url& source) {
   if (structs.info == nullptr) return Null;
   PngSource input{stream.Get(), nullptr};
   png_set_read_fn(structs.png, &input, ReadPngData);
-  // libpng refuses wider or taller images itself; the byte limit is checked before the pixmap
-  // is made, and nothing image-sized is allocated before that.
-  png_set_user_limits(structs.png, kMaxPixmapSide, kMaxPixmapSide);
+  // Sides up to the format's own limit (libpng's default is far lower); the byte limit is
+  // checked before the pixmap is made, and nothing image-sized is allocated before that.
+  png_set_user_limits(structs.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   PngImage image{};
   if (!RunPngReadHeader(structs.png, structs.info, &image)) {
     if (input.error) std::rethrow_exception(input.error);
@@ -239,6 +239,12 @@ Ref<TPixmap> DecodePNG(const Url& source) {
 }
 
 int32_t EncodePNG(const Ref<TPixmap>& pixmap, const Url& destination, int32_t level) {
+  // What the reader would refuse is not written: formats without a direct PNG layout are
+  // written, and read back, as RGBA.
+  const int32_t format = pixmap->Format();
+  const bool direct = format == PIXEL_GRAY8 || format == PIXEL_RGB888 || format == PIXEL_BGR888 ||
+                      format == PIXEL_RGBA8888 || format == PIXEL_BGRA8888;
+  if (!IsAcceptablePixmapSize(pixmap->Width(), pixmap->Height(), direct ? FormatBytes[format] : 4)) return 0;
   const Ref<TStream> stream = OpenWriteStream(destination);
   if (!stream) return 0;
   const StreamCloser closer(stream);

@@ -20,8 +20,9 @@ class TPixmapLoaderPNG : public TPixmapLoader {
 Ref<TPixmap> DecodePNG(const Url& source);
 
 // Writes the pixmap as an 8-bit PNG (gray, RGB or RGB with alpha; other formats are converted
-// to RGBA8888 first) at zlib compression `level`. Answers 1 on success, 0 when the destination
-// does not open or libpng fails. Exceptions of the stream propagate.
+// to RGBA8888 first) at zlib compression `level`. Answers 1 on success, 0 when the pixmap is
+// empty or beyond kMaxPixmapBytes (nothing is opened then), the destination does not open or
+// libpng fails. Exceptions of the stream propagate.
 int32_t EncodePNG(const Ref<TPixmap>& pixmap, const Url& destination, int32_t level);
 
 }  // namespace corvex

@@ -2,7 +2,7 @@
 //
 // Every module has one parameterless initialiser:
 //
-//   void InitBankModule() {
+//   void InitBankDataTypeModule() {
 //     static constinit int initialised = 0;
 //     if (!EnterModuleOnce(initialised)) return;
 //     InitRuntimeModule();

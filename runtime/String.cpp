@@ -80,8 +80,12 @@ String String::Slice(int32_t start, int32_t end) const {
   return String(units_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
 
-bool String::StartsWith(const String& prefix) const { return units_.starts_with(prefix.units_); }
-bool String::EndsWith(const String& suffix) const { return units_.ends_with(suffix.units_); }
+bool String::StartsWith(const String& prefix) const {
+  return units_.starts_with(prefix.units_);
+}
+bool String::EndsWith(const String& suffix) const {
+  return units_.ends_with(suffix.units_);
+}
 
 String String::Replace(char16_t from, char16_t to) const {
   std::u16string result = units_;
@@ -121,7 +125,32 @@ int64_t String::ToLong() const {
   return static_cast<int64_t>(negative ? 0 - value : value);
 }
 
-double String::ToDouble() const { return std::atof(ToBytes().c_str()); }
+double String::ToDouble() const {
+  const std::string bytes = ToBytes();
+  const auto isDigit = [&](std::size_t at) {
+    return at < bytes.size() && bytes[at] >= '0' && bytes[at] <= '9';
+  };
+  std::size_t i = 0;
+  while (i < bytes.size() && (bytes[i] == ' ' || (bytes[i] >= '\t' && bytes[i] <= '\r'))) ++i;
+  const std::size_t start = i;
+  if (i < bytes.size() && (bytes[i] == '+' || bytes[i] == '-')) ++i;
+  std::size_t digits = 0;
+  for (; isDigit(i); ++i) ++digits;
+  if (i < bytes.size() && bytes[i] == '.') {
+    for (++i; isDigit(i); ++i) ++digits;
+  }
+  if (digits == 0) return 0.0;
+  if (i < bytes.size() && (bytes[i] == 'e' || bytes[i] == 'E')) {
+    std::size_t exponent = i + 1;
+    if (exponent < bytes.size() && (bytes[exponent] == '+' || bytes[exponent] == '-')) ++exponent;
+    if (isDigit(exponent)) {
+      for (i = exponent; isDigit(i); ++i) {
+      }
+    }
+  }
+  // What is left is plain decimal, which strtod rounds correctly (to infinity beyond range).
+  return std::strtod(bytes.substr(start, i - start).c_str(), nullptr);
+}
 
 void PrintTo(const String& text, std::ostream* out) {
   *out << '"';

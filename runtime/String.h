@@ -57,7 +57,9 @@ class String {
   int64_t ToLong() const;
   // ToLong truncated to 32 bits.
   int32_t ToInt() const { return static_cast<int32_t>(ToLong()); }
-  // atof of the low bytes.
+  // Decimal float parser over the low bytes, by the classic atof rules: white space, sign,
+  // digits with an optional decimal point, an optional exponent; stops at the first other
+  // character, no digits give 0. Hexadecimal, "inf" and "nan" are not numbers here.
   double ToDouble() const;
 
   String& operator+=(const String& other) {
@@ -71,9 +73,7 @@ class String {
   friend String operator+(String a, const String& b) { return a += b; }
   friend bool operator==(const String& a, const String& b) = default;
   // Code unit by code unit, as ordered maps compare string keys.
-  friend std::strong_ordering operator<=>(const String& a, const String& b) {
-    return a.units_ <=> b.units_;
-  }
+  friend std::strong_ordering operator<=>(const String& a, const String& b) { return a.units_ <=> b.units_; }
 
  private:
   std::u16string units_;

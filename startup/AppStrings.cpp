@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "util/FileSystemPlatform.h"
+#include "runtime/FileSystemPlatform.h"
 
 namespace corvex {
 

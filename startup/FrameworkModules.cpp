@@ -4,6 +4,7 @@
 #include "audio/AudioSampleLoader.h"
 #include "audio/OpenALDriver.h"
 #include "audio/SonavoxDriver.h"
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
@@ -51,6 +52,7 @@ void InitFrameworkModules() {
   InitStreamModule();
   InitDataStreamModule();
   InitBankModule();
+  InitBankDataTypeModule();
   InitBankStreamModule();
   InitFileSystemModule();
   InitSystemModule();

@@ -7,19 +7,14 @@
 #include <new>
 #include <vector>
 
-#include "data/DataStream.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Module.h"
-#include "stream/BankDataType.h"
 #include "stream/StreamClosing.h"
 
 namespace corvex {
 namespace {
 
 constexpr std::align_val_t kBankAlignment{16};
-
-// The module's one bank data type; the registry holds its reference for the whole run.
-TBankDataType* g_bankDataType = nullptr;
 
 uint8_t* AllocateBlock(int32_t size) {
   void* block = ::operator new(static_cast<std::size_t>(size), kBankAlignment, std::nothrow);
@@ -83,7 +78,8 @@ bool TBank::Save(const Url& url) {
 }
 
 Ref<TDataType> TBank::DataType() const {
-  return Ref<TDataType>(g_bankDataType);
+  // The type lives with the other data types, a layer above the banks, and is found by name.
+  return FindDataType("NOX.Bank.TBank");
 }
 
 uint8_t* TBank::Lock() noexcept {
@@ -331,8 +327,6 @@ void InitBankModule() {
   if (!EnterModuleOnce(initialised)) return;
   InitRuntimeModule();
   InitStreamModule();
-  InitDataStreamModule();
-  g_bankDataType = new TBankDataType();  // registering keeps it alive
 }
 
 void InitBankStreamModule() {

@@ -27,6 +27,7 @@ class TBank : public TData {
   // A new bank holding everything the URL yields, or Null when it does not open.
   static Ref<TBank> Load(const Url& url);
 
+  // The "NOX.Bank.TBank" data type, Null until InitBankDataTypeModule has run.
   Ref<TDataType> DataType() const override;
   uint8_t* Buf() const noexcept { return buf_; }
   // Buf(), counting one more lock (bookkeeping only: the block may still move on growth).

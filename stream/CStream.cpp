@@ -4,7 +4,7 @@
 #include <climits>
 #include <string>
 
-#include "util/FileSystemPlatform.h"
+#include "runtime/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {
@@ -58,9 +58,10 @@ Ref<TCStream> TCStream::FromFileHandle(std::FILE* file, int32_t mode) {
 
 int32_t TCStream::Seek(int32_t position) {
   if (file_ == nullptr) return -1;
-  std::fseek(file_, position < 0 ? 0 : position, SEEK_SET);
+  // A refused seek (a negative position) leaves the file where it was; either way the position
+  // actually reached is what the file reports.
+  std::fseek(file_, position, SEEK_SET);
   last_ = LastTransfer::kNone;
-  // The file may refuse; the position actually reached is what it reports.
   const long reached = std::ftell(file_);
   pos_ = reached >= 0 && reached <= INT32_MAX ? static_cast<int32_t>(reached) : -1;
   return pos_;

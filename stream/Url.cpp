@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "runtime/Exceptions.h"
+#include "runtime/FileSystemPlatform.h"
 #include "stream/CStream.h"
 #include "stream/StreamClosing.h"
-#include "util/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {
@@ -16,6 +16,20 @@ namespace {
 // Head of the factory chain. A plain pointer holding one reference that is never released:
 // factories live until the process ends and nothing here runs at static destruction.
 TStreamFactory* g_streamFactories = nullptr;
+
+// How many OpenStream calls are under way on this thread: wrapping protocols open their path
+// again, so this is the URL's nesting depth.
+thread_local int32_t t_openDepth = 0;
+
+// Counts one level of URL nesting for as long as it lives.
+class OpenDepthGuard {
+ public:
+  OpenDepthGuard() noexcept { ++t_openDepth; }
+  ~OpenDepthGuard() { --t_openDepth; }
+  OpenDepthGuard(const OpenDepthGuard&) = delete;
+  OpenDepthGuard& operator=(const OpenDepthGuard&) = delete;
+  bool TooDeep() const noexcept { return t_openDepth > kMaxUrlNesting; }
+};
 
 // Whether the path names an existing file or directory. '<' and '>' are wildcard characters
 // on some platforms, so names holding them never count as existing; nor do names with a NUL,
@@ -76,6 +90,10 @@ Ref<TStreamFactory> StreamFactoryHead() {
 
 Ref<TStream> OpenStream(const Url& url, bool readable, bool writeable) {
   if (const auto stream = Cast<TStream>(url.Target())) return TStreamStream::Create(stream);
+  // Each level holds its own copy of the rest of the URL on the stack: bounding the depth
+  // bounds both the stack and that copying.
+  const OpenDepthGuard depth;
+  if (depth.TooDeep()) return Null;
   const String text = url.Text();
   String protocol;
   String path;

@@ -56,8 +56,13 @@ class TStreamFactory : public Object {
 // The most recently registered factory, Null before any.
 Ref<TStreamFactory> StreamFactoryHead();
 
+// The most protocols a URL may nest ("utf8::bigendian::incbin::a" nests three); no real
+// program comes near it, and a hostile name of thousands cannot exhaust the stack.
+inline constexpr int32_t kMaxUrlNesting = 64;
+
 // Opens a URL: an open stream is wrapped without ownership, a plain path opens as a file,
-// anything else goes down the factory chain. Answers Null when nothing opens it.
+// anything else goes down the factory chain. Answers Null when nothing opens it, and for a
+// URL nesting more than kMaxUrlNesting protocols.
 Ref<TStream> OpenStream(const Url& url, bool readable, bool writeable);
 Ref<TStream> OpenReadStream(const Url& url);
 Ref<TStream> OpenWriteStream(const Url& url);

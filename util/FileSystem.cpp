@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "runtime/FileSystemPlatform.h"
 #include "runtime/Module.h"
 #include "stream/Bank.h"
 #include "stream/StreamClosing.h"
-#include "util/FileSystemPlatform.h"
 
 namespace corvex {
 namespace {

@@ -28,13 +28,17 @@ void CheckFrameIndex(const TImage& image, int32_t index) {
   if (index < 0 || index >= image.FrameCount()) throw TArrayBoundsException();
 }
 
-// The pixmap an image source stands for: a TPixmap itself, or what the loader chain reads.
-// Null when there is none or it has no pixels.
+// The pixmap an image source stands for: a TPixmap itself, or what the loader chain reads;
+// Null when there is none.
 Ref<TPixmap> SourcePixmap(const Url& source) {
   Ref<TPixmap> pixmap = Cast<TPixmap>(source.Target());
   if (!pixmap) pixmap = ReadPixmap(source);
-  if (!pixmap || pixmap->Width() < 1 || pixmap->Height() < 1 || pixmap->Pixels() == nullptr) return Null;
   return pixmap;
+}
+
+// A pixmap without memory stands for no pixels at all, whatever size it claims.
+bool HasPixels(const TPixmap& pixmap) {
+  return pixmap.Width() > 0 && pixmap.Height() > 0 && pixmap.Pixels() != nullptr;
 }
 
 int32_t ResolveFlags(int32_t flags) {
@@ -126,6 +130,9 @@ Ref<TImage> TImage::Load(const Url& source, int32_t flags, int32_t maskRed, int3
                          int32_t maskBlue) {
   const Ref<TPixmap> pixmap = SourcePixmap(source);
   if (!pixmap) return Null;
+  // A pixmap without pixels gives a 0 × 0 image whose frame gets its own empty pixmap when
+  // locked, so that nothing ever reads the memory such a pixmap does not have.
+  if (!HasPixels(*pixmap)) return Create(0, 0, 1, flags, maskRed, maskGreen, maskBlue);
   Ref<TImage> image = Create(pixmap->Width(), pixmap->Height(), 1, flags, maskRed, maskGreen, maskBlue);
   image->SetPixmap(0, pixmap);
   return image;
@@ -134,11 +141,11 @@ Ref<TImage> TImage::Load(const Url& source, int32_t flags, int32_t maskRed, int3
 Ref<TImage> TImage::LoadAnim(const Url& source, int32_t cellWidth, int32_t cellHeight, int32_t first,
                              int32_t count, int32_t flags, int32_t maskRed, int32_t maskGreen,
                              int32_t maskBlue) {
-  if (cellWidth < 1 || cellHeight < 1 || first < 0 || count < 1) return Null;
+  if (cellWidth < 1 || cellHeight < 1 || first < 0 || count < 0) return Null;
   const Ref<TPixmap> pixmap = SourcePixmap(source);
   if (!pixmap) return Null;
-  const int32_t across = pixmap->Width() / cellWidth;
-  const int32_t down = pixmap->Height() / cellHeight;
+  const int32_t across = HasPixels(*pixmap) ? pixmap->Width() / cellWidth : 0;
+  const int32_t down = HasPixels(*pixmap) ? pixmap->Height() / cellHeight : 0;
   if (int64_t{first} + count > int64_t{across} * down) return Null;
   Ref<TImage> image = Create(cellWidth, cellHeight, count, flags, maskRed, maskGreen, maskBlue);
   for (int32_t i = first; i < first + count; ++i) {

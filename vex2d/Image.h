@@ -44,12 +44,13 @@ class TImage : public TData {
   static Ref<TImage> Create(int32_t width, int32_t height, int32_t frameCount, int32_t flags, int32_t maskRed,
                             int32_t maskGreen, int32_t maskBlue);
   // A one-frame image of the source: a TPixmap as it is, anything else read through the pixmap
-  // loader chain. Null when no pixmap with pixels comes of it.
+  // loader chain. Null when no pixmap comes of it; a pixmap without pixels gives a 0 × 0 image.
   static Ref<TImage> Load(const Url& source, int32_t flags, int32_t maskRed, int32_t maskGreen,
                           int32_t maskBlue);
   // An image of `count` cells of the source's grid of cellWidth × cellHeight cells, numbered row
   // by row, starting at cell `first`. Null when the source gives no pixmap, a cell size is below
-  // 1, `first` is negative, `count` is below 1 or the grid has too few cells.
+  // 1, `first` is negative, `count` is negative or the grid has too few cells; a count of 0
+  // gives an image without frames.
   static Ref<TImage> LoadAnim(const Url& source, int32_t cellWidth, int32_t cellHeight, int32_t first,
                               int32_t count, int32_t flags, int32_t maskRed, int32_t maskGreen,
                               int32_t maskBlue);

@@ -1,5 +1,6 @@
 #include "vex2d/ImageDataType.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "data/DataStream.h"
@@ -17,10 +18,7 @@ Ref<Object> TImageDataType::ReadData(TStream& stream) const {
   auto image = New<TImage>();
   image->width = stream.ReadInt();
   image->height = stream.ReadInt();
-  if (image->width < 0 || image->height < 0 || image->width > kMaxPixmapSide ||
-      image->height > kMaxPixmapSide) {
-    ThrowUnreadableObject();
-  }
+  if (image->width < 0 || image->height < 0) ThrowUnreadableObject();
   image->flags = stream.ReadInt();
   image->maskRed = stream.ReadInt();
   image->maskGreen = stream.ReadInt();
@@ -34,6 +32,14 @@ Ref<Object> TImageDataType::ReadData(TStream& stream) const {
   for (int32_t i = 0; i < count; ++i) {
     if (stream.Eof()) ThrowUnreadableObject();
     pixmaps.push_back(Cast<TPixmap>(stream.ReadObject()));
+  }
+  // A frame without a pixmap gets one of the declared size at its first Lock: that size comes
+  // from the stream and must keep within the pixmap byte cap. Frames whose pixels came along
+  // are bounded by the bytes that carried them.
+  const bool sized = image->width == 0 || image->height == 0 ||
+                     IsAcceptablePixmapSize(image->width, image->height, FormatBytes[PIXEL_RGBA8888]);
+  if (!sized && std::any_of(pixmaps.begin(), pixmaps.end(), [](const Ref<TPixmap>& p) { return !p; })) {
+    ThrowUnreadableObject();
   }
   image->pixmaps = Array<Ref<TPixmap>>::FromVector(std::move(pixmaps));
   image->frames = Array<Ref<TImageFrame>>(count);

@@ -9,8 +9,10 @@ namespace corvex {
 class TImageDataType : public TDataType {
  public:
   String TypeName() const override;
-  // Rejects ("Unable to read object") a negative or oversized frame size, a frame count the
-  // stream cannot still hold, or a body cut short; slots that hold no pixmap read as Null.
+  // Rejects ("Unable to read object") a negative frame size, a frame size beyond the pixmap
+  // byte cap when a frame holds no pixmap (its first Lock would allocate that size), a frame
+  // count the stream cannot still hold, or a body cut short; slots that hold no pixmap read
+  // as Null.
   Ref<Object> ReadData(TStream& stream) const override;
   void WriteData(const Ref<Object>& object, TStream& stream) const override;
 };

@@ -15,10 +15,14 @@ Ref<TImageFont> StateFont(const TVex2DGraphics& state) {
   return font ? font : DefaultRendererFont();
 }
 
-// An advance in whole pixels, truncated toward zero; a value no int can hold counts as 0.
-int64_t WholePixels(float advance) {
-  const bool representable = std::isfinite(advance) && std::fabs(advance) < 2147483648.0f;
-  return representable ? static_cast<int64_t>(static_cast<int32_t>(advance)) : 0;
+// The running width plus one advance, added in single precision and truncated toward zero;
+// a sum no int can hold saturates, and a sum that is no number leaves the width as it was.
+int32_t AddAdvance(int32_t width, float advance) {
+  const float sum = static_cast<float>(width) + advance;
+  if (std::isnan(sum)) return width;
+  if (sum >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
+  if (sum < -2147483648.0f) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(sum);
 }
 
 }  // namespace
@@ -37,17 +41,14 @@ void DrawText(const String& text, float x, float y) {
 int32_t TextWidth(const String& text) {
   const Ref<TImageFont> font = StateFont(RequireActiveState());
   if (!font) return 0;
-  // Summed wide and saturated, so that no text can overflow the sum.
-  int64_t width = 0;
+  // Each step truncates the sum of the width so far and the advance, not the advance alone.
+  int32_t width = 0;
   for (const char16_t code : text.Units()) {
     const int32_t index = font->CharToGlyph(code);
     if (index == -1) continue;
-    if (const Ref<TImageGlyph> glyph = font->LoadImageGlyph(index)) {
-      width = std::clamp<int64_t>(width + WholePixels(glyph->advance), std::numeric_limits<int32_t>::min(),
-                                  std::numeric_limits<int32_t>::max());
-    }
+    if (const Ref<TImageGlyph> glyph = font->LoadImageGlyph(index)) width = AddAdvance(width, glyph->advance);
   }
-  return static_cast<int32_t>(width);
+  return width;
 }
 
 int32_t TextHeight(const String&) {

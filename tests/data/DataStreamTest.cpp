@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "runtime/Exceptions.h"
@@ -131,6 +132,7 @@ class DataStreamTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     InitBankStreamModule();
+    InitBankDataTypeModule();
     InitListModule();
   }
 };
@@ -328,6 +330,32 @@ TEST_F(DataStreamTest, BadCountsAndSizesAreRefusedBeforeAnythingIsMade) {
           New<SizelessStream>(NewBankStream(BankHolding(Bytes(bank).Int(3).Byte(7).Byte(8).Byte(9).Get()))))
           ->ReadObject();
   EXPECT_EQ(ContentsOf(Cast<TBank>(whole)), (std::vector<uint8_t>{7, 8, 9}));
+}
+
+// A stream that says it holds a gigabyte, as a large file would, without holding it.
+class GigabyteStream : public TStream {
+ public:
+  int32_t Size() override { return 1 << 30; }
+  int32_t Pos() override { return 16; }
+};
+
+TEST_F(DataStreamTest, BodiesOnAStreamWithASizeAreBoundedByWhatItHoldsAlone) {
+  // What the writer can put in a large file reads back: no cap of its own on top of the size.
+  GigabyteStream large;
+  const int64_t remaining = (1 << 30) - 16;
+  EXPECT_NO_THROW(CheckDataBodyCount(large, remaining, 1));
+  EXPECT_NO_THROW(CheckDataBodyCount(large, remaining / 4, 4));
+  EXPECT_NO_THROW(CheckDataBodyCount(large, std::numeric_limits<int32_t>::max(), 0));
+  EXPECT_THROW(CheckDataBodyCount(large, remaining + 1, 1), TThrownString);
+  EXPECT_THROW(CheckDataBodyCount(large, remaining / 4 + 1, 4), TThrownString);
+  EXPECT_THROW(CheckDataBodyCount(large, -1, 1), TThrownString);
+  // A stream without a size keeps the body cap, counted in bytes (at least one an item).
+  SizelessStream pipe(Null);
+  EXPECT_NO_THROW(CheckDataBodyCount(pipe, kMaxDataBodySize, 1));
+  EXPECT_NO_THROW(CheckDataBodyCount(pipe, kMaxDataBodySize / 8, 8));
+  EXPECT_THROW(CheckDataBodyCount(pipe, kMaxDataBodySize + 1, 1), TThrownString);
+  EXPECT_THROW(CheckDataBodyCount(pipe, kMaxDataBodySize / 8 + 1, 8), TThrownString);
+  EXPECT_THROW(CheckDataBodyCount(pipe, kMaxDataBodySize + 1, 0), TThrownString);
 }
 
 TEST_F(DataStreamTest, NestingDepthIsCapped) {

@@ -264,6 +264,53 @@ TEST_F(FreeTypeFontTest, BitmapFontOpensAtItsLargestSizeNotAboveTheRequest) {
   EXPECT_EQ(font->CharToGlyph('B'), -1);
 }
 
+TEST_F(FreeTypeFontTest, LargeSizesOpenAndGlyphsTooLargeForAPixmapKeepTheirMetrics) {
+  const String path(kDejaVuSans.c_str());
+  const Ref<TFreeTypeFont> large = TFreeTypeFont::Load(path, 3000, 0);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(large->PixelSize(), 3000);
+  const Ref<TFreeTypeGlyph> dot = Glyph(large, '.');
+  ASSERT_TRUE(dot && dot->pixels);
+  EXPECT_GT(dot->width, 300);
+  EXPECT_EQ(dot->pixels->Width(), dot->width);
+
+  // FreeType's largest size takes any larger request; a letter there would need gigabytes, so
+  // it comes without a picture but with its place and advance.
+  const Ref<TFreeTypeFont> huge = TFreeTypeFont::Load(path, 2000000, 0);
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->PixelSize(), kMaxFreeTypePixelSize);
+  const Ref<TFreeTypeGlyph> w = Glyph(huge, 'W');
+  ASSERT_TRUE(w);
+  EXPECT_FALSE(w->pixels);
+  EXPECT_GT(w->advance, 60000.0f);
+  EXPECT_GT(w->width, 60000);
+  EXPECT_GT(w->height, 40000);
+  EXPECT_LT(w->y, huge->Ascender());
+}
+
+TEST_F(FreeTypeFontTest, BitmapGlyphWithABoxButNoBitsIsEmptyButKeepsItsPlace) {
+  // 'A' declares a 5 × 7 box and then no BITMAP section: FreeType hands back a bitmap of that
+  // size whose buffer is null.
+  std::string font = kBitmapFont;
+  const std::size_t bits = font.find("BITMAP\n20");
+  ASSERT_NE(bits, std::string::npos);
+  font.erase(bits, font.find("ENDCHAR", bits) - bits);
+  for (const int32_t style : {0, FontSmooth}) {
+    const std::string path = WriteFile(FreshFolder() / "nobits.bdf", font);
+    const Ref<TFreeTypeFont> loaded = TFreeTypeFont::Load(String(path.c_str()), 12, style);
+    ASSERT_TRUE(loaded);
+    const Ref<TFreeTypeGlyph> a = Glyph(loaded, 'A');
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a->pixels);
+    EXPECT_EQ(a->advance, 8.0f);
+    EXPECT_EQ(a->x, 1);
+    EXPECT_EQ(a->y, 3);
+    const Ref<TImageFont> image = TImageFont::Load(String(path.c_str()), 12, style);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->LoadImageGlyph(image->CharToGlyph('A'))->advance, 8.0f);
+  }
+}
+
 TEST_F(FreeTypeFontTest, TwoBitGreyBitmapsSpreadOverTheWholeAlphaRange) {
   const std::string path = WriteFile(FreshFolder() / "grey12.bdf", kGreyBitmapFont);
   const Ref<TFreeTypeFont> font = TFreeTypeFont::Load(String(path.c_str()), 12, 0);
@@ -293,10 +340,9 @@ TEST_F(FreeTypeFontTest, UnreadableFontsGiveNullAndTheRendererKeepsItsDefault) {
     EXPECT_FALSE(TImageFont::Load(String(url.c_str()), 16, 0)) << url;
   }
   // Sizes no font is opened at.
-  for (const int32_t size : {0, -1, -2147483647 - 1, kMaxFreeTypePixelSize + 1}) {
+  for (const int32_t size : {0, -1, -2147483647 - 1}) {
     EXPECT_FALSE(TFreeTypeFont::Load(String(kDejaVuSans.c_str()), size, 0)) << size;
   }
-  EXPECT_TRUE(TFreeTypeFont::Load(String(kDejaVuSans.c_str()), kMaxFreeTypePixelSize, 0));
   // The loader takes string URLs only.
   TFreeTypeFontLoader loader;
   EXPECT_FALSE(loader.LoadFont(Url(), 16, 0));

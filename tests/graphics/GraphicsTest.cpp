@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "runtime/Exceptions.h"
 #include "stream/Bank.h"
@@ -112,7 +113,7 @@ class GraphicsTest : public ::testing::Test {
   void SetUp() override {
     InitGraphicsModule();
     InitDataStreamModule();
-    InitBankModule();
+    InitBankDataTypeModule();
     previousClock_ = SetGraphicsClock({&SimulatedNow, &SimulatedSleep});
     g_now = 100000;
     g_sleeps.clear();

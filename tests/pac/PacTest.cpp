@@ -266,9 +266,10 @@ TEST_F(PacTest, FrameNumbersOutsideTheGroupRangeJoinNoGroup) {
 
 TEST_F(PacTest, NonNumericFieldsReadAsZeroOrTheirNumericStart) {
   const Ref<TPac> pac = LoadIndex(
-      "#frames: 2\n"
+      "#frames: 3\n"
       "a, abc, 1e1, x3, 4.5q, zz, g, q\n"
-      "b, nan, inf, 1e39, -1e39, $1F, g, %11\n");
+      "b, nan, inf, 1e39, -1e39, $1F, g, %11\n"
+      "c, 0x10, -Infinity, 0X8p1, 2, 1, g, 2\n");
   ASSERT_TRUE(pac);
   EXPECT_FLOAT_EQ(pac->uLeft[0], 0.0f);
   EXPECT_FLOAT_EQ(pac->vTop[0], 10.0f / 512);
@@ -281,6 +282,13 @@ TEST_F(PacTest, NonNumericFieldsReadAsZeroOrTheirNumericStart) {
   EXPECT_EQ(pac->heights[1], INT_MIN);
   EXPECT_EQ(pac->charW[1], 31) << "integers take the runtime's $ and % forms";
   EXPECT_EQ(pac->FrameIndices("g").Length(), 4);
+  // Floats are decimal only: "nan", "inf" and hexadecimal read as 0 (hexadecimal as its 0).
+  EXPECT_EQ(pac->uLeft[1], 0.0f);
+  EXPECT_EQ(pac->vTop[1], 0.0f);
+  EXPECT_EQ(pac->uLeft[2], 0.0f);
+  EXPECT_EQ(pac->vTop[2], 0.0f);
+  EXPECT_EQ(pac->widths[2], 0);
+  EXPECT_EQ(pac->heights[2], 2);
 }
 
 TEST_F(PacTest, AnIndexThatDoesNotOpenGivesNull) {

@@ -118,9 +118,9 @@ TEST(PackedFontLayoutTest, LayoutsThatCannotBePackedOrReadBackAreRefused) {
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.cellWidth = 0; }));
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.cellHeight = -3; }));
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.columns = 0; }));
-  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.columns = 18; }));  // 18 × 30 > 512
-  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.count = 200; }));   // 12 rows × 47 > 512
-  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.atlasWidth = 100000; }));
+  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.columns = 18; }));         // 18 × 30 > 512
+  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.count = 200; }));          // 12 rows × 47 > 512
+  EXPECT_TRUE(refused([](PackedFontLayout& l) { l.atlasWidth = 200000; }));  // 400 MB of RGBA
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.group = ""; }));
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.group = "#font"; }));
   EXPECT_TRUE(refused([](PackedFontLayout& l) { l.group = "a, b"; }));

@@ -59,7 +59,8 @@ void ExpectNullOrWhole(const std::string& bytes, Decode decode, const std::strin
   for (const Ref<TPixmap>& result : results) {
     ASSERT_GE(result->Width(), 1) << what;
     ASSERT_GE(result->Height(), 1) << what;
-    ASSERT_LE(int64_t{result->Width()} * result->Height(), int64_t{kMaxPixmapSide} * kMaxPixmapSide) << what;
+    ASSERT_LE(int64_t{result->Width()} * result->Height() * FormatBytes[result->Format()], kMaxPixmapBytes)
+        << what;
   }
   EXPECT_EQ(PixelSum(results[0]), PixelSum(results[1])) << what;
 }

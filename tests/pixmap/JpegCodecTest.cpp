@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "PixmapTestSupport.h"
 #include "runtime/Exceptions.h"
 
@@ -92,8 +95,76 @@ TEST_F(JpegCodecTest, EncodingDropsAlphaAndRoundTrips) {
   EXPECT_EQ(ReadPixmapFrom(Written(grayOut))->Format(), PIXEL_RGB888);  // always three components
 }
 
+// The segments of a JPEG up to its scan, as (marker, contents) pairs.
+std::vector<std::pair<int, std::string>> Segments(const std::string& jpeg) {
+  std::vector<std::pair<int, std::string>> segments;
+  for (std::size_t at = 2; at + 4 <= jpeg.size() && static_cast<uint8_t>(jpeg[at]) == 0xFF;) {
+    const int marker = static_cast<uint8_t>(jpeg[at + 1]);
+    const std::size_t length = static_cast<uint8_t>(jpeg[at + 2]) << 8 | static_cast<uint8_t>(jpeg[at + 3]);
+    segments.emplace_back(marker, jpeg.substr(at + 4, length - 2));
+    if (marker == 0xDA) break;  // the scan follows
+    at += 2 + length;
+  }
+  return segments;
+}
+
+TEST_F(JpegCodecTest, QualityScalesTheTablesAndTheFileIsBaseline) {
+  const Ref<TPixmap> source = NewPixmap(16, 16, PIXEL_RGB888, 4);
+  source->Fill(0xFF336699);
+  // The first luminance quantiser is 16 scaled by the quality: 5000 / q below 50, 200 - 2q
+  // from 50, in percent, rounded; baseline tables cap every entry at 255 in 8 bits.
+  for (const auto& [quality, first] : {std::pair{1, 255}, {10, 80}, {50, 16}, {75, 8}, {90, 3}, {100, 1}}) {
+    const Ref<TBankStream> out = OutputStream();
+    ASSERT_EQ(EncodeJPEG(source, out, quality), 1);
+    const auto segments = Segments(Written(out));
+    int frames = 0;
+    int tables = 0;
+    for (const auto& [marker, contents] : segments) {
+      EXPECT_NE(marker, 0xC2) << "not progressive";
+      EXPECT_NE(marker, 0xC1) << "not extended";
+      if (marker == 0xC0) {
+        ++frames;
+        ASSERT_GE(contents.size(), 6u);
+        EXPECT_EQ(contents[0], 8);  // 8-bit samples
+        EXPECT_EQ(static_cast<uint8_t>(contents[1]) << 8 | static_cast<uint8_t>(contents[2]), 16);
+        EXPECT_EQ(contents[5], 3);  // components
+      }
+      if (marker == 0xDB) {
+        // One or more tables, each a precision/id byte and 64 entries of 8 bits.
+        for (std::size_t at = 0; at + 65 <= contents.size(); at += 65) {
+          EXPECT_EQ(static_cast<uint8_t>(contents[at]) >> 4, 0) << "8-bit table at quality " << quality;
+          if ((contents[at] & 0x0F) == 0) {
+            EXPECT_EQ(static_cast<uint8_t>(contents[at + 1]), first) << "quality " << quality;
+          }
+          ++tables;
+        }
+      }
+    }
+    EXPECT_EQ(frames, 1) << "one baseline frame header at quality " << quality;
+    EXPECT_EQ(tables, 2);
+  }
+}
+
+TEST_F(JpegCodecTest, WideStripRoundTrips) {
+  const Ref<TPixmap> strip = NewPixmap(20000, 16, PIXEL_RGB888, 4);
+  strip->Fill(0xFF808080);
+  const Ref<TBankStream> out = OutputStream();
+  ASSERT_EQ(EncodeJPEG(strip, out, 90), 1);
+  const Ref<TPixmap> back = ReadPixmapFrom(Written(out));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Width(), 20000);
+  EXPECT_EQ(back->Height(), 16);
+  EXPECT_NEAR(static_cast<int>(back->GetPixel(19999, 15) & 0xFF), 0x80, 2);
+}
+
 TEST_F(JpegCodecTest, EncodingFailuresAnswerZero) {
   EXPECT_EQ(EncodeJPEG(NewPixmap(1, 1, PIXEL_RGB888, 4), "no/such/dir/x.jpg", 90), 0);
+  // Beyond the pixmap byte cap as RGB (over a small buffer that is never read): the reader
+  // would refuse it, so it is not written.
+  uint8_t pixels[64] = {};
+  const Ref<TBankStream> refused = OutputStream();
+  EXPECT_EQ(EncodeJPEG(TPixmap::Wrap(pixels, 16384, 16384, 0, PIXEL_RGB888), refused, 90), 0);
+  EXPECT_EQ(Written(refused).size(), 0u);
   EXPECT_EQ(EncodeJPEG(NewPixmap(0, 0, PIXEL_RGB888, 4), OutputStream(), 90), 0);
   std::string full;
   EXPECT_THROW(EncodeJPEG(NewPixmap(4, 4, PIXEL_RGB888, 4), MemoryStream(full), 90), TStreamWriteException);

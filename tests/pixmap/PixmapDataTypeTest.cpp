@@ -80,11 +80,26 @@ TEST_F(PixmapDataTypeTest, RejectsBodiesThatCannotBeAPixmap) {
   rejects(Int(1) + Int(1) + Int(13) + "x");
   rejects(Int(20000) + Int(1) + Int(PIXEL_GRAY8));
   rejects(Int(16384) + Int(16384) + Int(PIXEL_RGBA8888));
+  rejects(Int(0x7FFFFFFF) + Int(1) + Int(PIXEL_RGBA8888));  // a row beyond 32 bits
   rejects(Int(4) + Int(4) + Int(PIXEL_RGBA8888) + "only a few bytes");
   // An empty pixmap is a valid body.
   const Ref<TPixmap> empty = Cast<TPixmap>(ReadObjectBytes(kPixmapTag + Int(0) + Int(0) + Int(PIXEL_RGB888)));
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->Width(), 0);
+  const Ref<TPixmap> tall =
+      Cast<TPixmap>(ReadObjectBytes(kPixmapTag + Int(0) + Int(0x7FFFFFFF) + Int(PIXEL_RGB888)));
+  ASSERT_TRUE(tall);
+  EXPECT_EQ(tall->Height(), 0x7FFFFFFF);
+}
+
+TEST_F(PixmapDataTypeTest, LongStripsRoundTrip) {
+  const Ref<TPixmap> strip = NewPixmap(20000, 16, PIXEL_GRAY8, 4);
+  strip->Fill(0xFF0A0A0A);
+  *strip->PixelAddress(19999, 15) = 0x77;
+  const Ref<TPixmap> back = Cast<TPixmap>(ReadObjectBytes(WriteObjectBytes(strip)));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Width(), 20000);
+  EXPECT_EQ(*back->PixelAddress(19999, 15), 0x77);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "data/BankDataType.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "stream/Bank.h"
@@ -25,7 +26,7 @@ inline void InitModules() {
   InitPixmapModule();
   InitEndianStreamModule();
   InitRamStreamModule();
-  InitBankModule();
+  InitBankDataTypeModule();
   InitBmpLoaderModule();
   InitJpegLoaderModule();
   InitPngLoaderModule();

@@ -44,6 +44,19 @@ TEST(StringTest, IntegerParserTakesSignBinaryHexAndDecimal) {
 TEST(StringTest, FloatParserFollowsAtof) {
   EXPECT_DOUBLE_EQ(String(" 2.5e1xyz").ToDouble(), 25.0);
   EXPECT_DOUBLE_EQ(String("nonsense").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("\t\n -.5").ToDouble(), -0.5);
+  EXPECT_DOUBLE_EQ(String("7.e2").ToDouble(), 700.0);
+  EXPECT_DOUBLE_EQ(String("3e").ToDouble(), 3.0);
+  EXPECT_DOUBLE_EQ(String("3e+x").ToDouble(), 3.0);
+  EXPECT_DOUBLE_EQ(String("-4E-1,").ToDouble(), -0.4);
+  // Only decimal numbers: hexadecimal reads its leading 0, and words are no number.
+  EXPECT_DOUBLE_EQ(String("0x1A").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("0x1p4").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("inf").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("-Infinity").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("nan").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String(".").ToDouble(), 0.0);
+  EXPECT_DOUBLE_EQ(String("+-1").ToDouble(), 0.0);
 }
 
 TEST(StringTest, SearchSliceAndCase) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <typeinfo>
@@ -78,6 +79,17 @@ TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsReg
   EXPECT_EQ(*types[0], typeid(TAudioSampleLoaderWAV));
   EXPECT_EQ(*types[1], typeid(TAudioSampleLoaderOGG));
   EXPECT_EQ(HasAudioDriver("Null"), 1);
+}
+
+TEST_F(FrameworkModulesTest, DataTypesRegisterBanksListsPixmapsInThatOrder) {
+  std::vector<String> names;  // oldest first
+  for (Ref<TDataType> type = DataTypes(); type; type = type->Next())
+    names.insert(names.begin(), type->TypeName());
+  const auto position = [&](const char* name) { return std::find(names.begin(), names.end(), String(name)); };
+  ASSERT_NE(position("NOX.Bank.TBank"), names.end());
+  EXPECT_LT(position("NOX.Bank.TBank"), position("NOX.LinkedList.TList"));
+  EXPECT_LT(position("NOX.LinkedList.TList"), position("NOX.Pixmap.TPixmap"));
+  EXPECT_NE(position("NOX.Pixmap.TPixmap"), names.end());
 }
 
 TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {

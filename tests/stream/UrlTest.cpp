@@ -159,6 +159,22 @@ TEST(OpenStreamTest, ProtocolsNest) {
   ASSERT_TRUE(nested);
   EXPECT_EQ(nested->ReadLine(), String("embedded"));
   EXPECT_FALSE(OpenReadStream(("urlnest::incbin::U" + name.substr(1)).c_str()));
+
+  // Nesting is bounded: up to the limit a URL opens; beyond it, and for thousands of levels
+  // (tens of kilobytes, as fuzzing produced), the open answers Null without exhausting the
+  // stack or copying the rest of the URL at every level.
+  const auto nest = [&](int32_t levels) {
+    std::string url;
+    for (int32_t i = 0; i < levels; ++i) url += "urlnest::";
+    return url + "incbin::" + name;
+  };
+  const Ref<TStream> deep = OpenReadStream(nest(kMaxUrlNesting - 1).c_str());
+  ASSERT_TRUE(deep);
+  EXPECT_EQ(deep->ReadLine(), String("embedded"));
+  EXPECT_FALSE(OpenReadStream(nest(kMaxUrlNesting).c_str()));
+  EXPECT_FALSE(OpenReadStream(nest(20000).c_str()));
+  // The count is per open: a refused one leaves none behind.
+  EXPECT_TRUE(OpenReadStream(nest(kMaxUrlNesting - 1).c_str()));
 }
 
 // A stream that cannot tell its size: it delivers its bytes, then nothing.
@@ -167,7 +183,8 @@ class UnsizedStream : public TStream {
   explicit UnsizedStream(std::string data) : data_(std::move(data)) {}
   int32_t Read(void* buffer, int32_t count) override {
     requests.push_back(count);
-    const auto n = static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - pos_));
+    const auto n =
+        static_cast<int32_t>(std::min<std::size_t>(static_cast<std::size_t>(count), data_.size() - pos_));
     std::memcpy(buffer, data_.data() + pos_, static_cast<std::size_t>(n));
     pos_ += static_cast<std::size_t>(n);
     return n;

@@ -34,6 +34,37 @@ TEST(RandomTest, StepsAreTheParkMillerProduct) {
   EXPECT_EQ(GetRandomSeed(), 224942860);
 }
 
+// Golden values worked out by hand from the published formulas (seed steps by Schrage's method,
+// the masks and divisors of each answer) by tests/util/random_golden.py, not by running this
+// generator.
+TEST(RandomTest, AnswersFromAFixedSeedMatchTheFormulas) {
+  SetRandomSeed(4660);
+  EXPECT_EQ(RandomFloat(), 0x1.ad0b6p-1f);
+  EXPECT_EQ(RandomFloat(), 0x1.3dfb8p-7f);
+  EXPECT_EQ(RandomFloat(), 0x1.b35448p-2f);
+  EXPECT_EQ(GetRandomSeed(), 650989866);
+
+  SetRandomSeed(4660);
+  EXPECT_EQ(RandomDouble(), 0x1.ad0b61809efdcp-2);
+  EXPECT_EQ(RandomDouble(), 0x1.b3544aa25b3ccp-3);
+  EXPECT_EQ(RandomDouble(), 0x1.637949344f691p-1);
+  EXPECT_EQ(GetRandomSeed(), 2049422479);
+
+  SetRandomSeed(4660);
+  std::vector<int32_t> dice;
+  for (int i = 0; i < 6; ++i) dice.push_back(RandomInt(1, 6));
+  EXPECT_EQ(dice, (std::vector<int32_t>{3, 2, 5, 1, 4, 2}));
+  std::vector<int32_t> reversed;
+  for (int i = 0; i < 4; ++i) reversed.push_back(RandomInt(100, -100));
+  EXPECT_EQ(reversed, (std::vector<int32_t>{53, -27, -9, 17}));
+
+  SetRandomSeed(123456789);
+  EXPECT_EQ(RandomFloat(), 0x1.b8c164p-2f);
+  EXPECT_EQ(RandomDouble(), 0x1.0e75eb3592e5cp-1);
+  EXPECT_EQ(RandomInt(0, 9), 2);
+  EXPECT_EQ(GetRandomSeed(), 1845549155);
+}
+
 TEST(RandomTest, SeedsThatWouldStallTheGeneratorBecomeTheDefault) {
   for (int32_t seed : {0, 2147483647, INT32_MIN, -1}) {
     SetRandomSeed(12345);

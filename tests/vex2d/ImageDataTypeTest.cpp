@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/BankDataType.h"
 #include "data/DataStream.h"
 #include "pixmap/Pixmap.h"
 #include "runtime/Exceptions.h"
@@ -19,7 +20,7 @@ class ImageDataTypeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitImageModule();
-    InitBankModule();
+    InitBankDataTypeModule();
     InitRamStreamModule();
   }
 };
@@ -109,7 +110,14 @@ TEST_F(ImageDataTypeTest, RejectsBodiesThatCannotBeAnImage) {
   };
   rejects(body(-1, 1, 0));
   rejects(body(1, -1, 0));
-  rejects(body(kMaxPixmapSide + 1, 1, 0));
+  // A declared size whose first Lock would need more than the pixmap byte cap, with a frame
+  // left to be allocated from it (the 1 GiB 16384 × 16384 frame found by fuzzing).
+  rejects(body(16384, 16384, 1) + std::string(1, '\0'));
+  rejects(body(0x7FFFFFFF, 2, 1) + std::string(1, '\0'));
+  // Without such a frame, or within the cap, the size is only a number.
+  EXPECT_EQ(Cast<TImage>(ReadObjectBytes(kImageTag + body(16384, 16384, 0)))->width, 16384);
+  EXPECT_EQ(Cast<TImage>(ReadObjectBytes(kImageTag + body(20000, 16, 1) + std::string(1, '\0')))->width,
+            20000);
   rejects(body(1, 1, -1));
   rejects(body(1, 1, 0x7FFFFFFF));
   rejects(body(1, 1, 3) + std::string(2, '\0'));  // three slots, two bytes

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <limits>
 #include <utility>
 
+#include "graphics/Graphics.h"
 #include "pixmap/PixelFormats.h"
 #include "stream/EmbeddedFiles.h"
 #include "tests/vex2d/SceneCapture.h"
@@ -312,6 +314,55 @@ TEST_F(RendererTextTest, HandleAndOriginMoveTheText) {
   EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{48, 44, 55, 53}));
 }
 
+TEST_F(RendererTextTest, HandleAndRotationTurnTheTextTogether) {
+  // Turned by 90 degrees, the handle (8, 0) lies 8 pixels above the drawing point, where the
+  // glyph's top-left corner goes, and the glyph's rows run from right to left.
+  SetHandle(8, 0);
+  SetRotation(90);
+  ClearScreen();
+  DrawText(String("F"), 50, 50);
+  const Ref<TPixmap> scene = CaptureScene();
+  EXPECT_TRUE(GlyphDrawnAt(scene, 'F', [](int32_t column, int32_t row) {
+    return std::pair{49 - row, 42 + column};
+  }));
+  EXPECT_TRUE(AreaIs(scene, 0, 0, kWidth, 42, kBlack));
+  EXPECT_TRUE(AreaIs(scene, 50, 0, kWidth, kHeight, kBlack));
+}
+
+TEST_F(RendererTextTest, SourceGlyphOffsetsAndAdvancesTurnWithTheHandle) {
+  SquareFontLoader();
+  SetRendererFont(LoadRendererFont(String("square-font::"), 12, 0));
+  SetHandle(4, 0);
+  SetRotation(90);
+  ClearScreen();
+  DrawText(String("aa"), 100, 100);
+  const Ref<TPixmap> scene = CaptureScene();
+  // The pen starts at (100, 96); the offset (2, 3) turns into (-3, 2) and the 4 × 4 square
+  // into a square to the left of its corner; the advance of 10 moves the pen down.
+  EXPECT_TRUE(AreaIs(scene, 93, 98, 97, 102, kRed));
+  EXPECT_TRUE(AreaIs(scene, 93, 108, 97, 112, kRed));
+  EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{93, 98, 97, 112}));
+}
+
+TEST_F(RendererTextTest, ASecondContextKeepsItsOwnFont) {
+  SquareFontLoader();
+  const Ref<TImageFont> square = LoadRendererFont(String("square-font::"), 12, 0);
+  ASSERT_TRUE(square);
+  SetRendererFont(square);
+  const Ref<TGraphics> second = NewGraphics(64, 48, 0, 0, 0);
+  ASSERT_TRUE(second);
+  MakeGraphicsCurrent(second);
+  EXPECT_EQ(GetRendererFont(), DefaultRendererFont()) << "a new state starts with the default font";
+  EXPECT_EQ(TextWidth(String("aa")), 16);
+  MakeGraphicsCurrent(graphics_);
+  EXPECT_EQ(GetRendererFont(), square);
+  EXPECT_EQ(TextWidth(String("aa")), 20);
+  MakeGraphicsCurrent(second);
+  EXPECT_EQ(GetRendererFont(), DefaultRendererFont());
+  CloseGraphics(second);
+  MakeGraphicsCurrent(graphics_);
+}
+
 TEST_F(RendererTextTest, SourceGlyphsDrawAtTheirOffsetsAndSkipMissingOnes) {
   SquareFontLoader();
   const Ref<TImageFont> font = LoadRendererFont(String("square-font::"), 12, 0);
@@ -329,6 +380,23 @@ TEST_F(RendererTextTest, SourceGlyphsDrawAtTheirOffsetsAndSkipMissingOnes) {
   EXPECT_TRUE(AreaIs(scene, 32, 23, 36, 27, kRed));
   EXPECT_TRUE(AreaIs(scene, 42, 23, 46, 27, kRed));
   EXPECT_EQ(BoundsOfNot(scene, kBlack), (Box{22, 23, 46, 27}));
+}
+
+TEST_F(RendererTextTest, TextWidthTruncatesEachRunningSumNotEachAdvance) {
+  const Ref<TImageFont> font = TImageFont::CreateDefault();
+  const auto setAdvance = [&](char16_t code, float advance) {
+    font->LoadImageGlyph(font->CharToGlyph(code))->advance = advance;
+  };
+  setAdvance('a', -0.5f);        // 8 - 0.5 truncates to 7, where a truncated advance adds 0
+  setAdvance('b', 0.99999994f);  // 8 + 0.99999994 rounds to 9 in single precision
+  setAdvance('c', 3e9f);         // beyond any int: saturates
+  setAdvance('d', -3e9f);
+  SetRendererFont(font);
+  EXPECT_EQ(TextWidth(String("Ha")), 7);
+  EXPECT_EQ(TextWidth(String("Hb")), 9);
+  EXPECT_EQ(TextWidth(String("Hc")), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(TextWidth(String("d")), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(TextWidth(String("HH")), 16);
 }
 
 TEST_F(RendererTextTest, NullFontSelectsTheDefaultFont) {

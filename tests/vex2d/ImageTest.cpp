@@ -87,7 +87,16 @@ TEST_F(ImageTest, LoadUsesTheDefaultsAndMasksOnlyPicturesWithoutAlpha) {
   EXPECT_EQ(loaded->Lock(0, 1, 0)->GetPixel(4, 2), 0xFF00FF00u);
   EXPECT_FALSE(LoadImage(String((folder / "missing.png").string().c_str()), -1));
   EXPECT_FALSE(LoadImage(Url(), -1));
-  EXPECT_FALSE(LoadImage(NewPixmap(0, 4, PIXEL_RGBA8888, 4), -1));
+  // A pixmap without pixels gives a 0 × 0 image whose frame locks to an empty pixmap.
+  for (const Ref<TPixmap>& empty : {NewPixmap(0, 4, PIXEL_RGBA8888, 4), New<TPixmap>(),
+                                    TPixmap::Wrap(nullptr, 8, 8, 32, PIXEL_RGBA8888)}) {
+    const Ref<TImage> none = LoadImage(empty, -1);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->width, 0);
+    EXPECT_EQ(none->height, 0);
+    ASSERT_EQ(none->FrameCount(), 1);
+    EXPECT_EQ(none->Lock(0, 1, 0)->Width(), 0);
+  }
   std::filesystem::remove_all(folder);
 }
 
@@ -109,11 +118,18 @@ TEST_F(ImageTest, StripsCutTheGridRowByRowAndRejectWhatItCannotHold) {
   }
   EXPECT_FALSE(LoadImageStrip(sheet, 16, 16, 3, 6, -1));
   EXPECT_TRUE(LoadImageStrip(sheet, 16, 16, 7, 1, -1));
+  // No frames asked for gives an image of no frames, as long as the first cell is on the grid.
+  const Ref<TImage> noFrames = LoadImageStrip(sheet, 16, 16, 8, 0, -1);
+  ASSERT_TRUE(noFrames);
+  EXPECT_EQ(noFrames->FrameCount(), 0);
+  EXPECT_EQ(noFrames->width, 16);
+  EXPECT_EQ(LoadImageStrip(New<TPixmap>(), 16, 16, 0, 0, -1)->FrameCount(), 0);
   for (const auto& [w, h, first, count] : {std::array{16, 16, 8, 1},
                                            {0, 16, 0, 1},
                                            {16, -16, 0, 1},
                                            {16, 16, -1, 2},
-                                           {16, 16, 0, 0},
+                                           {16, 16, 9, 0},
+                                           {16, 16, 0, -1},
                                            {65, 16, 0, 1},
                                            {16, 16, 0x7FFFFFFF, 0x7FFFFFFF}}) {
     EXPECT_FALSE(LoadImageStrip(sheet, w, h, first, count, -1))

@@ -133,6 +133,38 @@ TEST_F(RendererTest, LinesIncludeTheirLastPixelUnlessAskedNotTo) {
   EXPECT_EQ(Rgb(scene, 101, 55), 0u);
 }
 
+TEST_F(RendererTest, LinesAndOvalsStartAtTheHandle) {
+  // The line runs from the handle offset, so it is moved back by the handle.
+  SetHandle(10, 5);
+  DrawLine(100, 100, 120, 100);
+  // The oval's bounding box starts at the handle offset too.
+  SetHandle(20, 10);
+  DrawOval(200, 200, 40, 20);
+  // Turned by 90 degrees, the handle turns with the line: it now lies above the start.
+  SetHandle(10, 0);
+  SetRotation(90);
+  DrawLine(300, 100, 320, 100);
+  const Ref<TPixmap> scene = CaptureScene();
+  EXPECT_TRUE(AreaIs(scene, 90, 95, 111, 96, 0xFFFFFF));
+  EXPECT_EQ(Rgb(scene, 111, 95), 0u);
+  EXPECT_EQ(Rgb(scene, 89, 95), 0u);
+  EXPECT_TRUE(AreaIs(scene, 0, 0, 250, 95, 0) && AreaIs(scene, 0, 96, 150, 150, 0));
+
+  EXPECT_EQ(Rgb(scene, 200, 200), 0xFFFFFFu);  // the oval's centre is at the drawing position
+  EXPECT_EQ(Rgb(scene, 180, 200), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(scene, 219, 200), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(scene, 200, 190), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(scene, 200, 209), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(scene, 181, 191), 0u);
+  EXPECT_EQ(Rgb(scene, 220, 200), 0u);
+  EXPECT_EQ(Rgb(scene, 200, 210), 0u);
+
+  EXPECT_TRUE(AreaIs(scene, 300, 90, 301, 111, 0xFFFFFF));
+  EXPECT_EQ(Rgb(scene, 300, 111), 0u);
+  EXPECT_EQ(Rgb(scene, 300, 89), 0u);
+  EXPECT_EQ(Rgb(scene, 301, 100), 0u);
+}
+
 TEST_F(RendererTest, OvalsAndPolygonsFillTheirShapes) {
   DrawOval(100, 100, 40, 20);
   SetHandle(-150, 0);  // moves every point of the polygon 150 to the right

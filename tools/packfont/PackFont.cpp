@@ -26,6 +26,9 @@ using corvex::tools::kExitUnreadable;
 using corvex::tools::kExitUnwritable;
 using corvex::tools::ParseNumber;
 
+// Bound on the layout's numbers; the atlas itself is checked against the pixmap byte cap.
+constexpr int kMaxLayoutSide = 65535;
+
 constexpr const char* kUsage =
     "Usage: corvex-packfont [options] FONT OUTPUT.pac\n"
     "\n"
@@ -110,17 +113,17 @@ int ParseArguments(int argc, char** argv, Options& options) {
     if (argument == "-s" || argument == "--size") {
       good = ParseNumber(value, 1, corvex::kMaxFreeTypePixelSize, options.size);
     } else if (argument == "--cell") {
-      good = ParseSize(value, corvex::kMaxPixmapSide, layout.cellWidth, layout.cellHeight);
+      good = ParseSize(value, kMaxLayoutSide, layout.cellWidth, layout.cellHeight);
     } else if (argument == "--columns") {
-      good = ParseNumber(value, 1, corvex::kMaxPixmapSide, layout.columns);
+      good = ParseNumber(value, 1, kMaxLayoutSide, layout.columns);
     } else if (argument == "--first") {
       good = ParseNumber(value, 32, 0xFFFF, layout.first);
     } else if (argument == "--count") {
       good = ParseNumber(value, 1, 0x10000, layout.count);
     } else if (argument == "--atlas") {
-      good = ParseSize(value, corvex::kMaxPixmapSide, layout.atlasWidth, layout.atlasHeight);
+      good = ParseSize(value, kMaxLayoutSide, layout.atlasWidth, layout.atlasHeight);
     } else if (argument == "--line-top") {
-      good = ParseNumber(value, -corvex::kMaxPixmapSide, corvex::kMaxPixmapSide, layout.lineTop);
+      good = ParseNumber(value, -kMaxLayoutSide, kMaxLayoutSide, layout.lineTop);
     } else if (argument == "--group") {
       layout.group = String::FromBytes(value);
     } else if (argument == "-m" || argument == "--measure") {

@@ -1,8 +1,9 @@
-#include "stream/BankDataType.h"
+#include "data/BankDataType.h"
 
 #include <algorithm>
 
 #include "data/DataStream.h"
+#include "runtime/Module.h"
 #include "stream/Bank.h"
 
 namespace corvex {
@@ -38,6 +39,15 @@ void TBankDataType::WriteData(const Ref<Object>& object, TStream& stream) const 
   const Ref<TBank> bank = Cast<TBank>(object);
   stream.WriteInt(bank->Size());
   stream.WriteBytes(bank->Buf(), bank->Size());
+}
+
+void InitBankDataTypeModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+  InitDataStreamModule();
+  InitBankModule();
+  new TBankDataType();  // registering keeps it alive
 }
 
 }  // namespace corvex

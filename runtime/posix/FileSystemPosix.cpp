@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "util/FileSystemPlatform.h"
+#include "runtime/FileSystemPlatform.h"
 
 namespace corvex::platform {
 
