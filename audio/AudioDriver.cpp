@@ -142,28 +142,35 @@ Ref<TChannel> NewAudioChannel() {
 }
 
 void ChannelStop(const Ref<TChannel>& channel) {
+  if (channel.IsNull()) return;
   channel->Stop();
 }
 void ChannelPause(const Ref<TChannel>& channel) {
+  if (channel.IsNull()) return;
   channel->SetPaused(1);
 }
 void ChannelResume(const Ref<TChannel>& channel) {
+  if (channel.IsNull()) return;
   channel->SetPaused(0);
 }
 void ChannelSetVolume(const Ref<TChannel>& channel, float volume) {
+  if (channel.IsNull()) return;
   channel->SetVolume(volume);
 }
 void ChannelSetPan(const Ref<TChannel>& channel, float pan) {
+  if (channel.IsNull()) return;
   channel->SetPan(pan);
 }
 void ChannelSetDepth(const Ref<TChannel>& channel, float depth) {
+  if (channel.IsNull()) return;
   channel->SetDepth(depth);
 }
 void ChannelSetRate(const Ref<TChannel>& channel, float rate) {
+  if (channel.IsNull()) return;
   channel->SetRate(rate);
 }
 int32_t ChannelIsPlaying(const Ref<TChannel>& channel) {
-  return channel->IsPlaying();
+  return channel.IsNull() ? 0 : channel->IsPlaying();
 }
 
 void InitAudioModule() {

@@ -100,6 +100,7 @@ Ref<TChannel> PrepareSound(const Ref<TSound>& sound, const Ref<TChannel>& channe
 
 // A new channel of the current driver.
 Ref<TChannel> NewAudioChannel();
+// The Channel functions do nothing on Null (ChannelIsPlaying answers 0).
 void ChannelStop(const Ref<TChannel>& channel);
 // SetPaused(1).
 void ChannelPause(const Ref<TChannel>& channel);

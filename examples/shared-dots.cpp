@@ -13,8 +13,8 @@
 
 #include "graphics/Graphics.h"
 #include "net/OrbuHost.h"
+#include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
-#include "startup/AppStrings.h"
 #include "startup/FrameworkModules.h"
 #include "startup/Startup.h"
 #include "system/InputTracker.h"

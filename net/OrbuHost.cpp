@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "net/Socket.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Module.h"
 #include "system/SystemDriver.h"
@@ -399,7 +400,7 @@ int32_t OrbuOpenPort(const Ref<TOrbuHost>& host, int32_t port) {
 }
 
 int32_t OrbuDial(const Ref<TOrbuHost>& host, const String& address, int32_t port, int32_t timeout) {
-  return host->Connect(static_cast<int32_t>(enet::LookupAddress(address.ToBytes())), port, timeout);
+  return host->Connect(LookupHostAddress(address, 0), port, timeout);
 }
 
 Ref<TList> OrbuObjectList(const Ref<TOrbuHost>& host, int32_t which) {

@@ -51,12 +51,6 @@ Peer* Connect(Host* host, uint32_t address, uint16_t port) noexcept {
   return enet_host_connect(host, &target, kChannelCount, 0);
 }
 
-uint32_t LookupAddress(const std::string& name) {
-  ENetAddress address{};
-  if (name.empty() || enet_address_set_host(&address, name.c_str()) != 0) return 0;
-  return ENET_NET_TO_HOST_32(address.host);
-}
-
 void Flush(Host* host) noexcept {
   enet_host_flush(host);
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 
 struct _ENetHost;
 struct _ENetPeer;
@@ -45,9 +44,6 @@ uint16_t HostPort(const Host* host) noexcept;
 // Starts a one-channel connection to an IPv4 address (highest byte first) and port; null when
 // ENet has no free peer for it.
 Peer* Connect(Host* host, uint32_t address, uint16_t port) noexcept;
-// The IPv4 address (highest byte first) of a dotted address or host name; 0 when it does not
-// resolve.
-uint32_t LookupAddress(const std::string& name);
 // Sends queued packets now.
 void Flush(Host* host) noexcept;
 

@@ -89,6 +89,18 @@ TEST_F(AudioDriverTest, TheNullDriverPlaysSilently) {
   EXPECT_FALSE(OpenSound("no/such/sound.wav", 0));
 }
 
+TEST_F(AudioDriverTest, ChannelFunctionsOnNullDoNothing) {
+  const Ref<TChannel> none;
+  ChannelStop(none);
+  ChannelPause(none);
+  ChannelResume(none);
+  ChannelSetVolume(none, 0.5F);
+  ChannelSetPan(none, 1.0F);
+  ChannelSetDepth(none, 1.0F);
+  ChannelSetRate(none, 2.0F);
+  EXPECT_EQ(ChannelIsPlaying(none), 0);
+}
+
 TEST_F(AudioDriverTest, SelectingShutsThePreviousDriverDownFirst) {
   CountingDriver& good = Register("Counting Good");
   CountingDriver& bad = Register("Counting Bad", 0);
