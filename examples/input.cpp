@@ -25,12 +25,14 @@ constexpr int32_t kHeight = 480;
 constexpr float kSize = 40;
 constexpr float kSpeed = 4;  // pixels a frame
 
+// [docs:keep-running]
 // Whether the main loop goes on: no Escape, no close request, and under the frame limit.
 bool KeepRunning(int32_t frame) {
   static const char* const limit = std::getenv("CORVEX_EXAMPLE_FRAMES");
   if (limit != nullptr && frame >= std::atoi(limit)) return false;
   return KeyHitCount(KEY_ESCAPE) == 0 && TakeTerminateRequest() == 0;
 }
+// [/docs:keep-running]
 
 // A key is held: arrows or their W, A, S, D twins.
 bool Held(int32_t arrow, char letter) {
@@ -39,9 +41,11 @@ bool Held(int32_t arrow, char letter) {
 
 void RunExample() {
   // Set-up: the framework, a 640 x 480 window paced at 60 frames a second.
+  // [docs:open-window]
   InitFrameworkModules();
   if (!OpenGraphics(kWidth, kHeight, 0, 60, 0)) throw TRuntimeException("Unable to open a 640 x 480 window");
   SetClearColor(30, 30, 40);
+  // [/docs:open-window]
   float x = (kWidth - kSize) / 2;
   float y = (kHeight - kSize) / 2;
   int32_t colour = 0;
@@ -68,6 +72,7 @@ void RunExample() {
     y = std::min(std::max(y, 0.0f), kHeight - kSize);
     const int32_t* rgb = palette[((colour % 4) + 4) % 4];
 
+    // [docs:draw-shapes]
     // Draw: clear, the square, a cross at the pointer and a line of help.
     ClearScreen();
     SetDrawColor(rgb[0], rgb[1], rgb[2]);
@@ -80,6 +85,7 @@ void RunExample() {
     DrawText("Arrows or WASD move, the left button drags,", 8, 8);
     DrawText("a right click or the wheel recolours, Escape quits", 8, 26);
     FlipPage(-1);
+    // [/docs:draw-shapes]
   }
 
   // Clean-up: close the window (it would also close at exit).
@@ -88,6 +94,8 @@ void RunExample() {
 
 }  // namespace
 
+// [docs:main]
 int main(int argc, char** argv) {
   return RunProgram(argc, argv, RunExample);
 }
+// [/docs:main]

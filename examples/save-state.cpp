@@ -2,9 +2,10 @@
 // data type, written with SaveSerialised to "data::save.bin" and read back with LoadSerialised.
 // Collected coins are shared objects, so a coin both in the "collected" list and named as the
 // "last coin" is written once and read back as one object. Arrows move the player onto coins;
-// S saves, L loads, Escape or closing the window quits.
+// S saves (with a text summary in save.txt), L loads, Escape or closing the window quits.
 //
-// Run: build/release/examples/corvex-example-save-state (it writes save.bin beside itself).
+// Run: build/release/examples/corvex-example-save-state (it writes save.bin and save.txt beside
+// itself).
 // With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames.
 #include <cstdlib>
 
@@ -92,6 +93,17 @@ bool HasCoinAt(const TList& coins, int32_t x, int32_t y) {
   return false;
 }
 
+// [docs:text-file]
+// A summary for people beside the save: "utf8::" wraps the file in a UTF-8 text stream.
+void SaveSummary(const TGameState& state) {
+  const Ref<TStream> stream = OpenWriteStream("utf8::save.txt");
+  if (!stream) return;  // no file: nothing to say
+  stream->WriteLine(String(u"Saved game \u2014 score ") + String::FromInt(state.score));
+  stream->WriteLine("coins: " + String::FromInt(state.collected->Count()));
+  stream->Close();  // streams are closed by their owner
+}
+// [/docs:text-file]
+
 void RunExample() {
   // Set-up: the framework, the game's own data type (once, for the whole process), a window.
   InitFrameworkModules();
@@ -115,7 +127,8 @@ void RunExample() {
     // [docs:save-load]
     if (KeyHitCount('S') != 0) {
       SaveSerialised(state, kSaveUrl);
-      message = "Saved to save.bin";
+      SaveSummary(*state);
+      message = "Saved to save.bin and save.txt";
     }
     if (KeyHitCount('L') != 0) {
       try {
