@@ -21,12 +21,12 @@ if [ ! -x "$binary" ]; then
 fi
 mkdir -p "build/fuzz/corpus/$target" build/fuzz/crashes
 # Leaks of process-lifetime registries are expected (the suppressions list them); inputs
-# taking over ten seconds or 2 GiB count as findings.
+# taking over 30 seconds (the sanitizers are slow) or 2 GiB count as findings.
 # Progress lines are dropped; the rest (start-up, findings, final statistics) is shown.
 set +e
 LSAN_OPTIONS="suppressions=$PWD/tools/sanitizer-suppressions.txt:print_suppressions=0" \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "$binary" "build/fuzz/corpus/$target" "fuzz/corpus/$target" -max_total_time="$seconds" -timeout=10 \
+  "$binary" "build/fuzz/corpus/$target" "fuzz/corpus/$target" -max_total_time="$seconds" -timeout=30 \
   -rss_limit_mb=2048 -artifact_prefix="build/fuzz/crashes/$target-" -print_final_stats=1 2>&1 |
   grep -v -E '^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse)'
 status=${PIPESTATUS[0]}
