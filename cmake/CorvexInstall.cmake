@@ -8,7 +8,7 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 install(TARGETS corvex EXPORT CorvexTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(dir runtime startup stream data util process pixmap system graphics vex2d fonts pac)
+foreach(dir runtime startup stream data util process pixmap system graphics vex2d fonts pac audio net)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir} DESTINATION include/corvex
     FILES_MATCHING PATTERN "*.h"
     PATTERN "posix" EXCLUDE PATTERN "sdl2" EXCLUDE PATTERN "*Platform.h" EXCLUDE PATTERN "GL*.h" EXCLUDE)
@@ -22,7 +22,7 @@ install(FILES ${PROJECT_BINARY_DIR}/CorvexConfig.cmake ${PROJECT_BINARY_DIR}/Cor
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvex)
 
 # Debian's pkg-config names of what the library links (find_dependency in CorvexConfig.cmake).
-set(CORVEX_PC_REQUIRES "libpng libjpeg sdl2 gl freetype2")
+set(CORVEX_PC_REQUIRES "libpng libjpeg sdl2 gl freetype2 vorbisfile libenet")
 file(RELATIVE_PATH CORVEX_PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/corvex.pc.in ${PROJECT_BINARY_DIR}/corvex.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/corvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

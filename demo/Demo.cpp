@@ -29,6 +29,11 @@ void DemoTransform(int32_t angle, float& rotation, float& scale) {
   scale = static_cast<float>(SinDegrees(angle) + 0.25);
 }
 
+void StepDemo(DemoState& state) {
+  if (KeyHitCount(KEY_C) != 0) state.style = 1 - state.style;
+  state.angle = NextDemoAngle(state.angle);
+}
+
 Ref<TPacImage> SetUpDemo() {
   // Without a window or a font there is nothing to show: say so rather than draw nowhere.
   if (!OpenGraphics(kDemoWidth, kDemoHeight, 0, kDemoHertz, 0)) {
@@ -80,8 +85,7 @@ void RunDemo() {
   const Ref<TPacImage> image = SetUpDemo();
   DemoState state;
   while (KeyHitCount(KEY_ESCAPE) == 0) {
-    if (KeyHitCount(KEY_C) != 0) state.style = 1 - state.style;
-    state.angle = NextDemoAngle(state.angle);
+    StepDemo(state);
     DrawDemoFrame(image, state);
     FlipPage(-1);
   }

@@ -36,6 +36,10 @@ int32_t NextDemoAngle(int32_t angle);
 // The paragraph's rotation in degrees and its scale (the same on both axes) at phase `angle`.
 void DemoTransform(int32_t angle, float& rotation, float& scale);
 
+// One frame's step: C toggles the style once, however often it was hit since the last frame, and
+// the phase moves on.
+void StepDemo(DemoState& state);
+
 // Opens the window, sets the blend mode and clear colour and loads the font; answers the font's
 // view with `centred` 0. Raises TRuntimeException when the window or the font cannot be had.
 Ref<TPacImage> SetUpDemo();

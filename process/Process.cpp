@@ -4,6 +4,7 @@
 
 #include "data/List.h"
 #include "process/ProcessPlatform.h"
+#include "runtime/CrashActions.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Module.h"
 
@@ -58,11 +59,12 @@ void TProcess::ClosePipes() {
 int32_t TProcess::Kill() {
   if (g_processes != nullptr) g_processes->Remove(Ref<Object>(this));
   if (info_.id == 0) return 0;
-  bool terminated = false;
+  // Children that left the child's process group are found as its direct children while it is
+  // held still; the group goes with the child, also when the child itself has already ended.
   if (platform::FreezeProcess(info_)) {
     for (const int64_t child : platform::DirectChildren(info_.id)) platform::TerminateProcessId(child);
-    terminated = platform::TerminateChild(info_);
   }
+  const bool terminated = platform::TerminateChild(info_);
   info_ = platform::ProcessRecord();
   return terminated ? 1 : 0;
 }
@@ -101,7 +103,11 @@ void InitProcessModule() {
   InitRuntimeModule();
   InitStreamModule();
   InitListModule();
+  // Killing the listed children is the exit action of this module's place in the start-up
+  // order: modules that start earlier (the network's shut-down among them) end after it. A crash
+  // skips exit actions, so it kills the children's process groups through a crash action.
   std::atexit(&KillAllAtExit);
+  AddCrashAction(&platform::KillChildGroupsOnCrash);
 }
 
 }  // namespace corvex

@@ -20,8 +20,9 @@ class TProcess : public Object {
   virtual int32_t Running();
   // Closes both pipe streams and lets go of them; the child keeps running.
   virtual void ClosePipes();
-  // Takes the process off the list and terminates its direct children and then the child;
-  // non-zero when the child was running and has been terminated. The pipes stay open.
+  // Takes the process off the list and terminates its direct children, its process group and
+  // the child (the group also when the child has already ended); non-zero when the child was
+  // running and has been terminated. The pipes stay open.
   virtual int32_t Kill();
 
   // Starts the program a command line names. The line splits at white space; double quotes
@@ -64,7 +65,9 @@ int32_t ProcessRunning(const Ref<TProcess>& process);
 // The process's Kill.
 int32_t KillProcess(const Ref<TProcess>& process);
 
-// The process module's initialiser: kills every listed process when the program exits.
+// The process module's initialiser: kills every listed process when the program exits, and the
+// process groups of the listed processes when it crashes. Launching needs no initialiser; the
+// framework runs this one in its place near the end of the start-up order.
 void InitProcessModule();
 
 }  // namespace corvex

@@ -27,7 +27,7 @@ bool CreatePipe(PipeHandle& readEnd, PipeHandle& writeEnd);
 // platform has consoles. False on failure, with nothing left open and nothing started.
 bool SpawnProcess(const std::string& commandLine, int32_t flags, SpawnedChild& child);
 
-// Whether the child has not ended; releases an ended child and marks it so.
+// Whether the child has not ended. An ended child is not released (see ProcessRecord).
 bool ProcessRunning(ProcessRecord& process);
 
 // Keeps a running child from starting further processes until it is terminated, so that a list
@@ -41,8 +41,14 @@ std::vector<int64_t> DirectChildren(int64_t id);
 // Terminates a process that is not our child; false when that failed.
 bool TerminateProcessId(int64_t id);
 
-// Terminates the child and releases it; true when it was running and has been terminated.
+// Terminates the child and every process left in its process group (what it started in the
+// background, even after the child itself has ended) and releases it; true when the child was
+// running and has been terminated.
 bool TerminateChild(ProcessRecord& process);
+
+// Kills the process group of every child started and not yet terminated. Only async-signal-safe
+// calls: a crash handler runs it. A forked copy of this program kills nothing.
+void KillChildGroupsOnCrash() noexcept;
 
 // Reads at most `count` bytes, waiting until some arrive; 0 at end of file or on failure.
 int32_t ReadPipe(PipeHandle handle, void* buffer, int32_t count);

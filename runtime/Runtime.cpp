@@ -16,7 +16,6 @@ void InitRuntimeModule() {
 void ExitUncaught(const Object& error) {
   const std::string text = error.ToString().ToBytes();
   std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
   std::fflush(stderr);
   std::exit(255);
 }

@@ -5,7 +5,7 @@
 
 namespace corvex {
 
-// Writes the error's text form and a line end to standard error, flushes it and ends the
+// Writes the error's text form (and nothing after it) to standard error, flushes it and ends the
 // process with status 255 (the platform's -1). At-exit handlers still run.
 [[noreturn]] void ExitUncaught(const Object& error);
 

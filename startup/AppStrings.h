@@ -1,22 +1,10 @@
-// The process-wide strings that describe the running application. Start-up writes them once,
-// before any module initialises; afterwards they are read-only.
+// Start-up's side of the application strings (runtime/AppStrings.h): working them out from the
+// process's entry arguments and making the executable's directory current.
 #pragma once
 
-#include "runtime/Array.h"
-#include "runtime/String.h"
+#include "runtime/AppStrings.h"
 
 namespace corvex {
-
-// The executable's directory, '/'-separated, without a trailing '/' except for a root.
-const String& AppDirectory();
-// The executable's full path, '/'-separated.
-const String& AppExecutablePath();
-// The argument vector, the program path first; never empty once start-up has run.
-const Array<String>& AppArguments();
-// The current directory at start, '/'-separated.
-const String& LaunchDirectory();
-// "Corvex Application": the title of windows and the caption of message boxes.
-const String& AppTitle();
 
 // Records the strings and makes the executable's directory current (a failed change is
 // ignored: the program keeps running in the launch directory).

@@ -1,15 +1,22 @@
 #include "startup/FrameworkModules.h"
 
+#include "audio/AudioDriver.h"
+#include "audio/AudioSampleLoader.h"
 #include "data/DataStream.h"
 #include "data/List.h"
 #include "fonts/FreeTypeFont.h"
 #include "graphics/GLGraphics.h"
 #include "graphics/Graphics.h"
+#include "net/HttpStream.h"
+#include "net/SocketStream.h"
+#include "net/OrbuHost.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "process/Process.h"
 #include "runtime/Module.h"
 #include "stream/Bank.h"
+#include "stream/EndianStream.h"
+#include "stream/RamStream.h"
 #include "stream/StreamCollection.h"
 #include "system/Event.h"
 #include "system/EventQueue.h"
@@ -56,7 +63,16 @@ void InitFrameworkModules() {
   InitGLGraphicsModule();
   InitGLVex2DModule();
 
-  // The stream collection: RAM, byte-order and text factories, and standard I/O.
+  // The audio core: the null audio driver.
+  InitAudioModule();
+
+  // The stream collection: RAM and byte-order factories, the socket and HTTP factories, then
+  // text factories and standard I/O. Streams sit below the network layer, so the collection's
+  // network step is taken here, between its byte-order and text steps.
+  InitRamStreamModule();
+  InitEndianStreamModule();
+  InitSocketStreamModule();
+  InitHttpStreamModule();
   InitStreamCollectionModule();
 
   // Image loaders register in the order BMP, JPEG, PNG, TGA, so TGA is asked first.
@@ -64,10 +80,13 @@ void InitFrameworkModules() {
   InitCollisionModule();
   InitEventQueueModule();
   InitFreeTypeModule();
+  InitOrbuModule();
   InitJpegLoaderModule();
+  InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
   InitPngLoaderModule();
   InitTgaLoaderModule();
   InitTimerModule();
+  InitWavLoaderModule();
   InitJoystickModule();
   InitProcessModule();
 }

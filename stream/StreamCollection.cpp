@@ -14,7 +14,8 @@ void InitStreamCollectionModule() {
   InitRuntimeModule();
   InitRamStreamModule();
   InitEndianStreamModule();
-  // The socket and HTTP factories register here, between byte-order and text streams.
+  // The network layer registers its socket and HTTP factories here, between byte-order and text
+  // streams: the framework order runs its initialisers before this one (streams cannot see it).
   InitTextStreamModule();
   InitStdIOModule();
 }

@@ -2,7 +2,6 @@
 
 #include <ctime>
 
-#include "process/Process.h"
 #include "runtime/Module.h"
 #include "system/Event.h"
 #include "system/Hook.h"
@@ -137,7 +136,6 @@ void InitSystemModule() {
   InitHookModule();
   InitEventModule();
   InitFileSystemModule();
-  InitProcessModule();
   SetSystemDriver(platform::NewSystemDriver());
 }
 

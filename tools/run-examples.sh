@@ -18,7 +18,9 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   for name in "${names[@]}"; do
     echo "run-examples: $name (Escape goes on to the next)"
     head -n 12 "examples/$name.cpp" | sed -n '/^\/\//p' | grep -v '^// *$' | sed 's|^// |  |'
-    "build/release/examples/corvex-example-$name"
+    args=()
+    [ "$name" = shared-dots ] && args=(--listen 0)  # a hub; others join with --dial
+    "build/release/examples/corvex-example-$name" "${args[@]}"
   done
   exit 0
 fi

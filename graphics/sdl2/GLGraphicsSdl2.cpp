@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "graphics/GLPlatform.h"
+#include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
-#include "startup/AppStrings.h"
 #include "system/sdl2/EventPumpSdl2.h"
 
 namespace corvex::glplatform {

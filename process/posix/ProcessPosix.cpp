@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -146,8 +147,68 @@ bool Reap(pid_t pid) {
   }
 }
 
+enum class ChildState { kRunning, kEnded, kNotOurs };
+
+// Whether the child has ended, leaving an ended one unreleased: while it is, its id and its
+// group's id stay taken.
+ChildState PeekChild(pid_t pid) {
+  for (;;) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+      return info.si_pid == 0 ? ChildState::kRunning : ChildState::kEnded;
+    }
+    if (errno != EINTR) return ChildState::kNotOurs;  // ECHILD: released elsewhere, or not ours
+  }
+}
+
 void ReapLeftovers() {
   if (g_unreaped != nullptr) std::erase_if(*g_unreaped, Reap);
+}
+
+// The process groups of the children started and not yet terminated, for the crash handler: it
+// may run at any moment, so the table is read without locks, and a table that has been replaced
+// by a larger one stays in place (reachable through `previous`) for a handler still reading it.
+struct CrashGroupTable {
+  std::size_t capacity = 0;
+  std::atomic<pid_t>* groups = nullptr;  // 0: a free slot
+  CrashGroupTable* previous = nullptr;
+};
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+constinit std::atomic<CrashGroupTable*> g_crashGroups{nullptr};
+// The program that listed the groups; a forked copy of it must leave them alone.
+constinit std::atomic<pid_t> g_crashGroupsOwner{0};
+
+void ListGroupForCrash(pid_t group) {
+  g_crashGroupsOwner.store(getpid());
+  CrashGroupTable* table = g_crashGroups.load();
+  if (table != nullptr) {
+    for (std::size_t i = 0; i < table->capacity; ++i) {
+      pid_t expected = 0;
+      if (table->groups[i].compare_exchange_strong(expected, group)) return;
+    }
+  }
+  auto* larger = new CrashGroupTable();
+  larger->capacity = table == nullptr ? 16 : table->capacity * 2;
+  larger->groups = new std::atomic<pid_t>[larger->capacity]();
+  std::size_t used = 0;
+  if (table != nullptr) {
+    for (std::size_t i = 0; i < table->capacity; ++i) {
+      if (const pid_t listed = table->groups[i].load()) larger->groups[used++].store(listed);
+    }
+  }
+  larger->groups[used].store(group);
+  larger->previous = table;
+  g_crashGroups.store(larger);
+}
+
+void UnlistGroupForCrash(pid_t group) {
+  CrashGroupTable* table = g_crashGroups.load();
+  if (table == nullptr) return;
+  for (std::size_t i = 0; i < table->capacity; ++i) {
+    pid_t expected = group;
+    if (table->groups[i].compare_exchange_strong(expected, 0)) return;
+  }
 }
 
 void SleepOneMillisecond() {
@@ -228,6 +289,7 @@ bool SpawnProcess(const std::string& commandLine, int32_t /*flags: no consoles h
     return false;
   }
   child.process = ProcessRecord{pid, false};
+  ListGroupForCrash(pid);  // the child leads its group: the group's id is its pid
   child.output = output.readEnd.Release();
   child.input = input.writeEnd.Release();
   child.error = error.readEnd.Release();
@@ -236,19 +298,21 @@ bool SpawnProcess(const std::string& commandLine, int32_t /*flags: no consoles h
 
 bool ProcessRunning(ProcessRecord& process) {
   if (process.id <= 0 || process.ended) return false;
-  if (Reap(static_cast<pid_t>(process.id))) process.ended = true;
-  return !process.ended;
+  switch (PeekChild(static_cast<pid_t>(process.id))) {
+    case ChildState::kRunning:
+      return true;
+    case ChildState::kEnded:
+      return false;
+    case ChildState::kNotOurs:
+      break;
+  }
+  process.ended = true;
+  return false;
 }
 
 bool FreezeProcess(ProcessRecord& process) {
-  if (process.id <= 0 || process.ended) return false;
+  if (!ProcessRunning(process)) return false;
   const auto pid = static_cast<pid_t>(process.id);
-  // Also true for a process that is not this program's child (in a forked copy of it, say):
-  // that one is never touched.
-  if (Reap(pid)) {
-    process.ended = true;
-    return false;
-  }
   // A stopped process cannot fork, and once it has stopped any fork it was in has finished: the
   // children listed next are all there will be. Wait briefly for the stop (or its end) without
   // consuming either report.
@@ -303,23 +367,34 @@ bool TerminateChild(ProcessRecord& process) {
   ReapLeftovers();
   if (process.id <= 0 || process.ended) return false;
   const auto pid = static_cast<pid_t>(process.id);
-  if (Reap(pid)) {  // it had already ended
+  const ChildState state = PeekChild(pid);
+  if (state == ChildState::kNotOurs) {
     process.ended = true;
     return false;
   }
-  const bool terminated = kill(pid, SIGKILL) == 0;
+  const bool terminated = state == ChildState::kRunning && kill(pid, SIGKILL) == 0;
+  // The child is unreleased, so its group's id still names its group: what it left running in
+  // the background goes too.
+  kill(-pid, SIGKILL);
+  UnlistGroupForCrash(pid);
+  process.ended = true;
   // A killed process ends at once unless it is stuck in the kernel; do not hang on that one.
-  for (int waited = 0; terminated && waited < 1000; ++waited) {
-    if (Reap(pid)) {
-      process.ended = true;
-      return true;
-    }
+  for (int waited = 0; waited < 1000; ++waited) {
+    if (Reap(pid)) return terminated;
     SleepOneMillisecond();
   }
   if (g_unreaped == nullptr) g_unreaped = new std::vector<pid_t>();
   g_unreaped->push_back(pid);
-  process.ended = true;
   return terminated;
+}
+
+void KillChildGroupsOnCrash() noexcept {
+  if (g_crashGroupsOwner.load() != getpid()) return;
+  const CrashGroupTable* table = g_crashGroups.load();
+  if (table == nullptr) return;
+  for (std::size_t i = 0; i < table->capacity; ++i) {
+    if (const pid_t group = table->groups[i].load(); group > 0) kill(-group, SIGKILL);
+  }
 }
 
 int32_t ReadPipe(PipeHandle handle, void* buffer, int32_t count) {

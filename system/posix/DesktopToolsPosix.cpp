@@ -140,13 +140,16 @@ String RunFirstTool(const std::vector<ToolCommand>& candidates) {
 }
 
 ToolCommand DesktopOpenCommand(const String& url) {
-  // The url is the script's argument, never part of its text. xdg-open runs in the background
-  // with its output away from our pipes, so the program it starts neither blocks on a full pipe
-  // nor dies with this program.
-  return ToolCommand{"/bin/sh", "-c",
-                     "command -v xdg-open >/dev/null 2>&1 || exit 1; "
-                     "xdg-open \"$1\" </dev/null >/dev/null 2>&1 & echo started",
-                     "sh", url};
+  // The url is the script's argument, never part of its text. xdg-open runs in the background,
+  // in a session of its own and with its output away from our pipes, so the program it starts
+  // neither blocks on a full pipe nor dies with the shell's process group or with this program.
+  // "started" comes from inside the new session: killing the ended shell's group cannot catch
+  // xdg-open before it has left.
+  return ToolCommand{
+      "/bin/sh", "-c",
+      "command -v xdg-open >/dev/null 2>&1 || exit 1; "
+      "setsid /bin/sh -c 'echo started; exec xdg-open \"$0\" </dev/null >/dev/null 2>&1' \"$1\" &",
+      "sh", url};
 }
 
 int32_t OpenWithDesktop(const String& url) {

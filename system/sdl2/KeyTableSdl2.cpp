@@ -177,6 +177,37 @@ constexpr std::array<uint8_t, SDL_NUM_SCANCODES> kKeyTable = MakeKeyTable();
 
 static_assert(kKeyTable[SDL_SCANCODE_ESCAPE] == KEY_ESCAPE && kKeyTable[SDL_SCANCODE_LSHIFT] == KEY_LSHIFT);
 
+// What the keypad's digit and decimal keys report with NumLock off: the navigation keys printed
+// beside the digits, and Clear for the 5.
+int32_t KeypadNavigationCode(SDL_Scancode scancode) {
+  switch (scancode) {
+    case SDL_SCANCODE_KP_0:
+      return KEY_INSERT;
+    case SDL_SCANCODE_KP_1:
+      return KEY_END;
+    case SDL_SCANCODE_KP_2:
+      return KEY_DOWN;
+    case SDL_SCANCODE_KP_3:
+      return KEY_PAGEDOWN;
+    case SDL_SCANCODE_KP_4:
+      return KEY_LEFT;
+    case SDL_SCANCODE_KP_5:
+      return KEY_CLEAR;
+    case SDL_SCANCODE_KP_6:
+      return KEY_RIGHT;
+    case SDL_SCANCODE_KP_7:
+      return KEY_HOME;
+    case SDL_SCANCODE_KP_8:
+      return KEY_UP;
+    case SDL_SCANCODE_KP_9:
+      return KEY_PAGEUP;
+    case SDL_SCANCODE_KP_PERIOD:
+      return KEY_DELETE;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 int32_t KeyCodeForScancode(SDL_Scancode scancode) {
@@ -186,6 +217,9 @@ int32_t KeyCodeForScancode(SDL_Scancode scancode) {
 
 int32_t KeyCodeForKeysym(const SDL_Keysym& keysym) {
   if (keysym.sym >= SDLK_a && keysym.sym <= SDLK_z) return KEY_A + (keysym.sym - SDLK_a);
+  if ((keysym.mod & KMOD_NUM) == 0) {
+    if (const int32_t navigation = KeypadNavigationCode(keysym.scancode)) return navigation;
+  }
   return KeyCodeForScancode(keysym.scancode);
 }
 

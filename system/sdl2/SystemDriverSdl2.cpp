@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
+#include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
-#include "startup/AppStrings.h"
 #include "system/KeyCodes.h"
 #include "system/MessageBox.h"
 #include "system/Requester.h"
@@ -62,25 +62,40 @@ int32_t HeldButtons(uint32_t state) {
 }
 
 // The character a key types that SDL's text input leaves out: Backspace, Tab, Enter and Escape
-// type their own codes and control with a letter types 1 to 26, as programs reading typed
-// characters expect. 0 for every other key.
-int32_t ControlCharacter(int32_t key, int32_t mods) {
-  if (key == KEY_BACKSPACE || key == KEY_TAB || key == KEY_ENTER || key == KEY_ESCAPE) return key;
-  if ((mods & (MODIFIER_CONTROL | MODIFIER_ALT)) == MODIFIER_CONTROL && key >= KEY_A && key <= KEY_Z) {
-    return key - KEY_A + 1;
+// type their own codes; with control (and not alt, so AltGr typing stays text) a letter types 1
+// to 26, '[', '\\' and ']' type 27, 28 and 29, Enter a line feed (10) and Backspace 127, as
+// programs reading typed characters expect. 0 for every other key.
+int32_t ControlCharacter(int32_t key, SDL_Keycode sym, int32_t mods) {
+  if ((mods & (MODIFIER_CONTROL | MODIFIER_ALT)) == MODIFIER_CONTROL) {
+    if (key >= KEY_A && key <= KEY_Z) return key - KEY_A + 1;
+    if (key == KEY_ENTER) return 10;
+    if (key == KEY_BACKSPACE) return 127;
+    if (sym == SDLK_LEFTBRACKET) return 27;
+    if (sym == SDLK_BACKSLASH) return 28;
+    if (sym == SDLK_RIGHTBRACKET) return 29;
   }
+  if (key == KEY_BACKSPACE || key == KEY_TAB || key == KEY_ENTER || key == KEY_ESCAPE) return key;
   return 0;
 }
 
+// The code each held key reported when it went down: its repeats and its release report the
+// same code, even when NumLock or the layout changed while it was held.
+constinit std::array<uint8_t, SDL_NUM_SCANCODES> g_heldKeyCodes{};
+
 void TranslateKeyEvent(const SDL_KeyboardEvent& key, const Ref<Object>& source) {
   SetModifierBits(ModifierBitsForSdl(key.keysym.mod));
-  const int32_t code = KeyCodeForKeysym(key.keysym);
+  const auto scancode = static_cast<std::size_t>(key.keysym.scancode);
+  uint8_t* const held = scancode < g_heldKeyCodes.size() ? &g_heldKeyCodes[scancode] : nullptr;
+  int32_t code = held != nullptr && *held != 0 ? *held : KeyCodeForKeysym(key.keysym);
   if (key.type == SDL_KEYUP) {
+    if (held != nullptr) *held = 0;
     TranslateKey(KeyAction::Up, code, source);
     return;
   }
+  if (key.repeat == 0) code = KeyCodeForKeysym(key.keysym);  // a new press: as the key is now
+  if (held != nullptr) *held = static_cast<uint8_t>(code);
   TranslateKey(key.repeat != 0 ? KeyAction::Repeat : KeyAction::Down, code, source);
-  const int32_t character = ControlCharacter(code, ModifierBits());
+  const int32_t character = ControlCharacter(code, key.keysym.sym, ModifierBits());
   if (character != 0) TranslateText(String(std::u16string(1, static_cast<char16_t>(character))), source);
 }
 
@@ -119,15 +134,19 @@ void TranslateMotion(const SDL_MouseMotionEvent& motion, const Ref<Object>& sour
   TranslateMouseMove(motion.windowID, motion.x, motion.y, width, height, HeldButtons(motion.state), source);
 }
 
+// Whether the window has changed the display mode (full screen in a mode of its own, not a
+// full-screen window on the desktop's mode).
+bool OwnsChangedDisplayMode(SDL_Window* window) {
+  return window != nullptr &&
+         (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN;
+}
+
 void TranslateButton(const SDL_MouseButtonEvent& button, const Ref<Object>& source) {
   const bool down = button.type == SDL_MOUSEBUTTONDOWN;
-  // The window keeps the pointer while a button is held, so a drag that leaves it still ends
-  // there; the capture ends with the last button released.
-  if (down) {
-    SDL_CaptureMouse(SDL_TRUE);
-  } else if (SDL_GetMouseState(nullptr, nullptr) == 0) {
-    SDL_CaptureMouse(SDL_FALSE);
-  }
+  // A press captures the pointer for the window, so a drag that leaves it still ends there; every
+  // release lets it go. A window that changed the display mode covers the screen and needs none.
+  if (!OwnsChangedDisplayMode(SDL_GetWindowFromID(button.windowID)))
+    SDL_CaptureMouse(down ? SDL_TRUE : SDL_FALSE);
   TranslateMouseButton(down, WindowsButton(button.button), button.x, button.y, source);
 }
 
@@ -280,6 +299,8 @@ namespace platform {
 Ref<TSystemDriver> NewSystemDriver() {
   // SDL must neither take over the crash handlers nor end the process on a signal.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // The translator takes and releases the pointer capture itself, press by press.
+  SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
   const bool started = SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
   return New<TSdl2SystemDriver>(started);
 }

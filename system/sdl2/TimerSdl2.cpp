@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 
 #include "system/Timer.h"
 #include "system/sdl2/EventPumpSdl2.h"
@@ -31,6 +33,16 @@ struct Slot {
 };
 
 constinit std::array<std::atomic<uint64_t>, kMaxRunningTimers> g_shared{};
+
+// Each slot's schedule, kept against the clock rather than from one wake-up to the next: a late
+// wake-up then counts every period that has passed and the next one is shortened, so over any
+// stretch a source expires once per period. SDL's thread reads and advances it; a start writes
+// it before the source exists.
+struct Schedule {
+  std::atomic<int64_t> nextDue{0};  // nanoseconds of the steady clock
+  std::atomic<int64_t> period{0};   // nanoseconds
+};
+constinit std::array<Schedule, kMaxRunningTimers> g_schedules{};
 constinit std::array<Slot, kMaxRunningTimers> g_slots{};
 constinit std::atomic<uint32_t> g_tickEventType{0};
 constinit TickDelivery g_deliver = nullptr;
@@ -44,21 +56,43 @@ void* Key(uint32_t slot, uint32_t generation) {
   return reinterpret_cast<void*>(static_cast<uintptr_t>((generation << kSlotBits) | slot));
 }
 
-// SDL's timer thread: counts the expiry and queues an event unless one is already queued.
+int64_t SteadyNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// SDL's timer thread: counts the periods that have passed, queues an event unless one is
+// already queued, and asks to be woken when the next period is due.
 Uint32 OnExpiry(Uint32 interval, void* param) {
   const auto key = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(param));
   const uint32_t slot = key & kSlotMask;
   const uint64_t generation = SharedWord(key >> kSlotBits);
   std::atomic<uint64_t>& shared = g_shared[slot];
+  Schedule& schedule = g_schedules[slot];
+
+  // Read before the generation check: a restart of the slot in between changes nextDue, and the
+  // advance below then leaves the new schedule alone.
+  const int64_t due = schedule.nextDue.load(std::memory_order_acquire);
+  const int64_t period = schedule.period.load(std::memory_order_acquire);
+  const int64_t now = SteadyNanos();
+  if (period <= 0) return interval;
+  // SDL wakes on whole milliseconds and may wake a little early: nothing is due before `due`.
+  const int64_t passed = now >= due ? 1 + (now - due) / period : 0;
+  const int64_t next = due + passed * period;
 
   uint64_t seen = shared.load(std::memory_order_acquire);
-  uint64_t next = 0;
+  uint64_t updated = 0;
   do {
     if ((seen & ~(kPostedFlag | kCountMask)) != generation) return interval;  // stopped
-    const uint64_t count = seen & kCountMask;
-    next = generation | kPostedFlag | (count == kCountMask ? count : count + 1);
-  } while (!shared.compare_exchange_weak(seen, next, std::memory_order_acq_rel));
-  if ((seen & kPostedFlag) != 0) return interval;
+    const uint64_t count =
+        std::min<uint64_t>((seen & kCountMask) + static_cast<uint64_t>(passed), kCountMask);
+    updated = generation | (passed > 0 ? kPostedFlag : seen & kPostedFlag) | count;
+  } while (!shared.compare_exchange_weak(seen, updated, std::memory_order_acq_rel));
+  int64_t expected = due;
+  schedule.nextDue.compare_exchange_strong(expected, next, std::memory_order_acq_rel);
+  const auto untilNext = static_cast<Uint32>(std::max<int64_t>(1, (next - SteadyNanos() + 999999) / 1000000));
+  if (passed == 0 || (seen & kPostedFlag) != 0) return untilNext;
 
   SDL_Event event{};
   event.type = g_tickEventType.load(std::memory_order_relaxed);
@@ -70,7 +104,7 @@ Uint32 OnExpiry(Uint32 interval, void* param) {
            !shared.compare_exchange_weak(posted, posted & ~kPostedFlag, std::memory_order_acq_rel)) {
     }
   }
-  return interval;
+  return untilNext;
 }
 
 // The pumping thread: takes the slot's counted expiries and delivers them.
@@ -110,6 +144,9 @@ int32_t StartTickSource(uint32_t periodMillis, TickDelivery deliver) {
     if (entry.running) continue;
     g_deliver = deliver;
     g_shared[slot].store(SharedWord(entry.generation), std::memory_order_release);
+    const int64_t period = static_cast<int64_t>(periodMillis) * 1000000;
+    g_schedules[slot].period.store(period, std::memory_order_release);
+    g_schedules[slot].nextDue.store(SteadyNanos() + period, std::memory_order_release);
     entry.sdlTimer = SDL_AddTimer(periodMillis, OnExpiry, Key(slot, entry.generation));
     if (entry.sdlTimer == 0) return 0;
     entry.running = true;

@@ -1,6 +1,7 @@
-// Periodic tick sources on SDL timers. SDL's timer thread only counts an expiry and queues one
-// SDL event for it; the pumping thread hands the expiries to the timer module when it next
-// dispatches events.
+// Periodic tick sources on SDL timers. SDL's timer thread only counts expiries and queues one
+// SDL event for them; the pumping thread hands the expiries to the timer module when it next
+// dispatches events. Expiries keep to a fixed schedule from the start: a late wake-up counts
+// every period that has passed, so a source expires once per period over any stretch of time.
 #pragma once
 
 #include <cstdint>

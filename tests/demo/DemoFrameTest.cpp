@@ -1,17 +1,23 @@
-// The demo's frames drawn on a real 800 × 600 window and read back. Each frame is compared with
-// pictures drawn step by step as the demo is meant to draw them: the static parts alone (clear
-// colour, diagonals, caption) must match everywhere outside the paragraph, and the paragraph's
-// pixels must lie where its geometry puts them. The saved scenes were checked by eye.
+// The demo's frames drawn on a real 800 × 600 window and read back, checked against what the
+// demo promises rather than against a second drawing: the clear colour, the diagonals and the
+// caption never turn, and the paragraph's ink lies where the font's cells go under the turn and
+// scale of the frame's phase (positive angles clockwise on the screen, the scale before the
+// turn). The predicted pictures come from the atlas alone; the saved scenes were checked by eye.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
+#include <vector>
 
 #include "demo/Demo.h"
 #include "demo/DemoModule.h"
 #include "graphics/Graphics.h"
 #include "startup/FrameworkModules.h"
+#include "system/Event.h"
+#include "system/InputTracker.h"
+#include "system/KeyCodes.h"
 #include "tests/vex2d/SceneCapture.h"
 #include "vex2d/Renderer.h"
 #include "vex2d/Vex2DDriver.h"
@@ -67,6 +73,28 @@ TEST(DemoPhaseTest, TransformSwingsBetweenMirroredAndLarge) {
   EXPECT_NEAR(scale, 0.75f, 1e-6f);
 }
 
+// Hits of C between two frames toggle the style once, however many there were.
+TEST(DemoStepTest, CHitTwiceInOneFrameTogglesOnce) {
+  InitInputModule();
+  StartInputTracking(Null);
+  const auto pressC = [] {
+    NewEvent(EVENT_KEYDOWN, Null, KEY_C, 0, 0, 0, Null)->Emit();
+    NewEvent(EVENT_KEYUP, Null, KEY_C, 0, 0, 0, Null)->Emit();
+  };
+  DemoState state{0, 0};
+  pressC();
+  pressC();
+  StepDemo(state);
+  EXPECT_EQ(state.style, 1);
+  EXPECT_EQ(state.angle, 360);
+  StepDemo(state);  // no hit since: the style stays
+  EXPECT_EQ(state.style, 1);
+  pressC();
+  StepDemo(state);
+  EXPECT_EQ(state.style, 0);
+  StopInputTracking();
+}
+
 // Whether the column x has the diagonals' colour within a pixel of row y.
 bool DiagonalNear(const Ref<TPixmap>& scene, int32_t x, float y) {
   for (int32_t row = static_cast<int32_t>(y) - 1; row <= static_cast<int32_t>(y) + 1; ++row) {
@@ -98,48 +126,6 @@ class DemoFrameTest : public testing::Test {
   }
   void TearDown() override { CloseMainGraphics(); }
 
-  // Clear colour, diagonals and caption, as every frame starts.
-  void DrawStaticParts(int32_t style) {
-    ClearScreen();
-    SetDrawColor(40, 70, 130);
-    DrawLine(0, 0, 800, 600, 1);
-    DrawLine(0, 600, 800, 0, 1);
-    SetDrawColor(255, 100, 100);
-    image_->DrawText("[C]hange style: " + String::FromInt(style), 25, 40, 0, 0, 0);
-  }
-  // The static parts and the paragraph in the style at the plain scale given, unrotated.
-  void DrawExpected(int32_t style, float scale) {
-    DrawStaticParts(style);
-    SetDrawColor(255, 255, 255);
-    SetTransform(0, scale, scale);
-    if (style != 0) {
-      SetHandle(15, 23);
-      image_->DrawText(paragraph_, static_cast<float>(400 - halfWidth_), 300, -14, 1, 1);
-    } else {
-      SetHandle(static_cast<float>(halfWidth_), static_cast<float>(halfHeight_));
-      image_->DrawText(paragraph_, 400, 300, 0, 0, 0);
-    }
-    SetHandle(0, 0);
-    SetTransform(0, 1, 1);
-  }
-
-  // Where `scene` differs from `reference`; the count of such pixels goes to `changed`.
-  static Box Differences(const Ref<TPixmap>& scene, const Ref<TPixmap>& reference, int32_t& changed) {
-    Box box{800, 600, 0, 0};
-    changed = 0;
-    for (int32_t y = 0; y < 600; ++y) {
-      for (int32_t x = 0; x < 800; ++x) {
-        if (Rgb(scene, x, y) == Rgb(reference, x, y)) continue;
-        ++changed;
-        box.x0 = std::min(box.x0, x);
-        box.y0 = std::min(box.y0, y);
-        box.x1 = std::max(box.x1, x + 1);
-        box.y1 = std::max(box.y1, y + 1);
-      }
-    }
-    return changed == 0 ? Box{} : box;
-  }
-
   // The box of the atlas texels with any alpha in frame k's cell, relative to the cell.
   Extent CellInk(int32_t k) const {
     const Ref<TPixmap> atlas = image_->pac->image->pixmaps[0];
@@ -156,74 +142,109 @@ class DemoFrameTest : public testing::Test {
     return ink;
   }
 
-  // Where the paragraph's ink goes at `scale`: in block style each cell sits at the cursor less
-  // its centring offset and the block is scaled about the handle (halfWidth, halfHeight) placed
-  // on (400, 300); per glyph, each cell's centre sits 16 pixels after the last from x 64, lines
-  // 47 apart from y 277, and each glyph is scaled about its centre.
-  Extent ParagraphInk(int32_t style, float scale) const {
+  // The caption's ink box from the atlas: cells from x 25 at the cursor less their centring
+  // offset, from y 40, unscaled and unturned.
+  Extent CaptionInk(int32_t style) const {
     Extent ink{1e9f, 1e9f, -1e9f, -1e9f};
-    const std::string text = kDemoParagraph;
-    int32_t line = 0;
-    int32_t column = 0;
-    int32_t cursor = 0;
-    for (const char c : text) {
-      if (c == '\n') {
-        ++line;
-        column = 0;
-        cursor = 0;
-        continue;
-      }
+    int32_t cursor = 25;
+    for (const char c : "[C]hange style: " + std::to_string(style)) {
       const int32_t k = c - 32;
       const Extent cell = CellInk(k);
-      if (cell.x1 < 0) {  // the space has no ink
-        cursor += image_->pac->charW[k];
-        ++column;
-        continue;
-      }
-      if (style == 0) {
-        const float left = static_cast<float>(cursor - (30 - image_->pac->charW[k]) / 2 - halfWidth_);
-        const float top = static_cast<float>(47 * line - halfHeight_);
-        ink.Add(400 + scale * (left + cell.x0), 300 + scale * (top + cell.y0), 400 + scale * (left + cell.x1),
-                300 + scale * (top + cell.y1));
-      } else {
-        const float cx = static_cast<float>(64 + 16 * column);
-        const float cy = static_cast<float>(277 + 47 * line);
-        ink.Add(cx + scale * (cell.x0 - 15), cy + scale * (cell.y0 - 23), cx + scale * (cell.x1 - 15),
-                cy + scale * (cell.y1 - 23));
-      }
+      const int32_t left = cursor - (30 - image_->pac->charW[k]) / 2;
+      if (cell.x1 >= 0) ink.Add(left + cell.x0, 40 + cell.y0, left + cell.x1, 40 + cell.y1);
       cursor += image_->pac->charW[k];
-      ++column;
     }
     return ink;
   }
 
-  // Checks a frame: outside the paragraph it is the static picture; the paragraph's pixels
-  // cover, within `slack` pixels, the box its geometry gives; and the whole frame is what the
-  // expected drawing at `plainScale` gives.
-  void CheckFrame(const DemoState& state, float plainScale, float slack) {
-    DrawStaticParts(state.style);
-    const Ref<TPixmap> still = CaptureScene("-static");
-    DrawExpected(state.style, plainScale);
-    const Ref<TPixmap> expected = CaptureScene("-expected");
+  // Where the block-style paragraph's inked texels land with the turn
+  // and scale given: each cell sits at the cursor less its centring offset, lines 47 apart, the
+  // block's handle (halfWidth, halfHeight) on (400, 300), and a point (x, y) from the handle goes
+  // to (cos·sx·x − sin·sy·y, sin·sx·x + cos·sy·y). Answers the screen pixels hit, each widened
+  // by a pixel.
+  std::vector<bool> PredictedBlockInk(float rotation, float scale) const {
+    const double radians = rotation * std::numbers::pi / 180.0;
+    const double xx = std::cos(radians) * scale;
+    const double xy = -std::sin(radians) * scale;
+    const double yx = std::sin(radians) * scale;
+    const double yy = std::cos(radians) * scale;
+    const Ref<TPixmap> atlas = image_->pac->image->pixmaps[0];
+    std::vector<bool> hit(800 * 600, false);
+    int32_t line = 0;
+    int32_t cursor = 0;
+    for (const char c : std::string(kDemoParagraph)) {
+      if (c == '\n') {
+        ++line;
+        cursor = 0;
+        continue;
+      }
+      const int32_t k = c - 32;
+      const int32_t left = cursor - (30 - image_->pac->charW[k]) / 2 - halfWidth_;
+      const int32_t top = 47 * line - halfHeight_;
+      for (int32_t y = 0; y < 47; ++y) {
+        for (int32_t x = 0; x < 30; ++x) {
+          if ((atlas->GetPixel(k % 17 * 30 + x, k / 17 * 47 + y) >> 24) == 0) continue;
+          const double px = left + x + 0.5;
+          const double py = top + y + 0.5;
+          const auto sx = static_cast<int32_t>(std::floor(400 + xx * px + xy * py));
+          const auto sy = static_cast<int32_t>(std::floor(300 + yx * px + yy * py));
+          for (int32_t dy = -1; dy <= 1; ++dy) {
+            for (int32_t dx = -1; dx <= 1; ++dx) {
+              if (sx + dx >= 0 && sx + dx < 800 && sy + dy >= 0 && sy + dy < 600)
+                hit[(sy + dy) * 800 + sx + dx] = true;
+            }
+          }
+        }
+      }
+      cursor += image_->pac->charW[k];
+    }
+    return hit;
+  }
+
+  // Draws the demo's frame for the state and checks what never changes: the clear colour in the
+  // corners, both diagonals, and the caption where its cells put it unturned. Answers the frame.
+  Ref<TPixmap> DrawAndCheckStill(const DemoState& state, const std::string& name) {
     DrawDemoFrame(image_, state);
-    const Ref<TPixmap> frame = CaptureScene();
-
-    int32_t changed = 0;
-    const Box paragraph = Differences(frame, still, changed);
-    const Extent ink = ParagraphInk(state.style, plainScale);
-    EXPECT_GT(changed, 100) << "the paragraph is drawn";
-    EXPECT_NEAR(paragraph.x0, ink.x0, slack);
-    EXPECT_NEAR(paragraph.y0, ink.y0, slack);
-    EXPECT_NEAR(paragraph.x1, ink.x1, slack);
-    EXPECT_NEAR(paragraph.y1, ink.y1, slack);
-
-    Differences(frame, expected, changed);
-    EXPECT_EQ(changed, 0) << "the frame differs from the paragraph drawn unrotated at scale " << plainScale;
-
-    // The static parts: clear colour in the corners, the diagonals' ends, the caption's place.
+    const Ref<TPixmap> frame = CaptureScene(name);
     EXPECT_EQ(Rgb(frame, 60, 5), kClear);
     EXPECT_EQ(Rgb(frame, 740, 595), kClear);
     ExpectDiagonalsAt(frame);
+    const Extent caption = CaptionInk(state.style);
+    Box seen{800, 600, 0, 0};
+    for (int32_t y = 0; y < static_cast<int32_t>(caption.y1) + 8; ++y) {
+      for (int32_t x = 0; x < static_cast<int32_t>(caption.x1) + 8; ++x) {
+        if (!IsInk(frame, x, y)) continue;
+        seen = Box{std::min(seen.x0, x), std::min(seen.y0, y), std::max(seen.x1, x + 1),
+                   std::max(seen.y1, y + 1)};
+      }
+    }
+    EXPECT_NEAR(seen.x0, caption.x0, 1) << name;
+    EXPECT_NEAR(seen.y0, caption.y0, 1) << name;
+    EXPECT_NEAR(seen.x1, caption.x1, 1) << name;
+    EXPECT_NEAR(seen.y1, caption.y1, 1) << name;
+    return frame;
+  }
+
+  // A pixel that is neither the clear colour nor a diagonal's: text.
+  static bool IsInk(const Ref<TPixmap>& frame, int32_t x, int32_t y) {
+    const uint32_t colour = Rgb(frame, x, y);
+    return colour != kClear && colour != kDiagonal;
+  }
+
+  // The share of the paragraph's ink (all ink below the caption's band) that lies where
+  // `predicted` puts it.
+  double ShareOfInkPredicted(const Ref<TPixmap>& frame, const std::vector<bool>& predicted) const {
+    int32_t ink = 0;
+    int32_t inPlace = 0;
+    for (int32_t y = 0; y < 600; ++y) {
+      for (int32_t x = 0; x < 800; ++x) {
+        if ((y < 100 && x < 400) || !IsInk(frame, x, y)) continue;
+        ++ink;
+        if (predicted[y * 800 + x]) ++inPlace;
+      }
+    }
+    EXPECT_GT(ink, 100) << "the paragraph is drawn";
+    return ink == 0 ? 0.0 : static_cast<double>(inPlace) / ink;
   }
 
   Ref<TPacImage> image_;
@@ -249,64 +270,54 @@ TEST_F(DemoFrameTest, SetUpLeavesTheDemosRendererState) {
 }
 
 TEST_F(DemoFrameTest, FirstFrameBlockStyleIsAQuarterSizeAndUnturned) {
-  CheckFrame(DemoState{0, 360}, 0.25f, 2);
+  const Ref<TPixmap> frame = DrawAndCheckStill(DemoState{0, 360}, "");
+  EXPECT_GT(ShareOfInkPredicted(frame, PredictedBlockInk(0, 0.25f)), 0.95);
+  EXPECT_LT(ShareOfInkPredicted(frame, PredictedBlockInk(0, 0.75f)), 0.8);  // the check tells sizes apart
 }
 
 TEST_F(DemoFrameTest, Angle270BlockStyleIsUprightAtThreeQuarters) {
-  // A turn of 180 degrees with a scale of -0.75 is the paragraph upright at 0.75.
-  CheckFrame(DemoState{0, 270}, 0.75f, 2);
+  // A turn of 180 degrees with a scale of -0.75 is the paragraph upright at 0.75; the same
+  // scale unturned would stand it on its head.
+  const Ref<TPixmap> frame = DrawAndCheckStill(DemoState{0, 270}, "");
+  EXPECT_GT(ShareOfInkPredicted(frame, PredictedBlockInk(0, 0.75f)), 0.95);
+  EXPECT_LT(ShareOfInkPredicted(frame, PredictedBlockInk(0, -0.75f)), 0.8);
 }
 
-TEST_F(DemoFrameTest, FirstFramePerGlyphStyleTurnsGlyphsInPlace) {
-  CheckFrame(DemoState{1, 360}, 0.25f, 2);
+TEST_F(DemoFrameTest, ThePhaseTurnsTheParagraphTheWayItsSignSays) {
+  // At angle 30 the turn is -90 degrees (counter-clockwise on the screen) at scale 0.75: the
+  // paragraph stands on its end reading upwards, its first line on the left.
+  const Ref<TPixmap> frame = DrawAndCheckStill(DemoState{0, 30}, "");
+  EXPECT_GT(ShareOfInkPredicted(frame, PredictedBlockInk(-90, 0.75f)), 0.95);
+  EXPECT_LT(ShareOfInkPredicted(frame, PredictedBlockInk(90, 0.75f)), 0.8);
+  // Angle 90 turns by -180 at scale 1.25: upside down and larger; the caption stays.
+  const Ref<TPixmap> large = DrawAndCheckStill(DemoState{0, 90}, "-90");
+  EXPECT_GT(ShareOfInkPredicted(large, PredictedBlockInk(180, 1.25f)), 0.95);
+}
 
-  // Glyph cells sit every 16 pixels from x 79 - 15 = 64, lines at y 277, 324, 371: every
-  // pixel of the paragraph is near one of those centres.
-  DrawStaticParts(1);
-  const Ref<TPixmap> still = CaptureScene("-static");
-  DrawDemoFrame(image_, DemoState{1, 360});
-  const Ref<TPixmap> frame = CaptureScene("-check");
-  for (int32_t y = 0; y < 600; ++y) {
-    for (int32_t x = 0; x < 800; ++x) {
-      if (Rgb(frame, x, y) == Rgb(still, x, y)) continue;
-      const int32_t line = static_cast<int32_t>(std::lround((y - 277) / 47.0));
-      const int32_t column = static_cast<int32_t>(std::lround((x - 64) / 16.0));
-      ASSERT_LE(std::abs(y - (277 + 47 * line)), 7) << "pixel " << x << ", " << y << " is off every line";
-      ASSERT_LE(std::abs(x - (64 + 16 * column)), 5) << "pixel " << x << ", " << y << " is off every glyph";
+TEST_F(DemoFrameTest, PerGlyphStyleTurnsGlyphsInPlaceAlongMonospacedLines) {
+  for (const int32_t angle : {360, 270, 30}) {
+    const Ref<TPixmap> frame = DrawAndCheckStill(DemoState{1, angle}, "-" + std::to_string(angle));
+    float rotation = 0;
+    float scale = 0;
+    DemoTransform(angle, rotation, scale);
+    // Glyph cells sit every 16 pixels from x 79 - 15 = 64, lines at y 277, 324, 371; whatever
+    // the turn, a glyph's ink stays within its scaled cell's reach of its own centre.
+    const int32_t reachX = static_cast<int32_t>(std::ceil(std::abs(scale) * 28)) + 1;
+    const int32_t reachY = static_cast<int32_t>(std::ceil(std::abs(scale) * 28)) + 1;
+    int32_t ink = 0;
+    for (int32_t y = 100; y < 600; ++y) {
+      for (int32_t x = 0; x < 800; ++x) {
+        if (!IsInk(frame, x, y)) continue;
+        ++ink;
+        const int32_t line = std::clamp(static_cast<int32_t>(std::lround((y - 277) / 47.0)), 0, 2);
+        const int32_t column = std::clamp(static_cast<int32_t>(std::lround((x - 64) / 16.0)), 0, 42);
+        ASSERT_LE(std::abs(y - (277 + 47 * line)), reachY)
+            << "angle " << angle << ", pixel " << x << ", " << y;
+        ASSERT_LE(std::abs(x - (64 + 16 * column)), reachX)
+            << "angle " << angle << ", pixel " << x << ", " << y;
+      }
     }
-  }
-}
-
-TEST_F(DemoFrameTest, Angle270PerGlyphStyleIsUprightAtThreeQuarters) {
-  CheckFrame(DemoState{1, 270}, 0.75f, 2);
-}
-
-TEST_F(DemoFrameTest, TheCaptionStandsUntransformedAtTheTopLeft) {
-  for (int32_t style = 0; style <= 1; ++style) {
-    ClearScreen();
-    SetDrawColor(40, 70, 130);
-    DrawLine(0, 0, 800, 600, 1);
-    DrawLine(0, 600, 800, 0, 1);
-    const Ref<TPixmap> lines = CaptureScene("-lines");
-    DrawStaticParts(style);
-    const Ref<TPixmap> still = CaptureScene("-caption" + std::to_string(style));
-
-    // Cells from x 25 at the cursor less their centring offset, from y 40, at scale 1.
-    Extent ink{1e9f, 1e9f, -1e9f, -1e9f};
-    int32_t cursor = 25;
-    for (const char c : "[C]hange style: " + std::to_string(style)) {
-      const int32_t k = c - 32;
-      const Extent cell = CellInk(k);
-      const int32_t left = cursor - (30 - image_->pac->charW[k]) / 2;
-      if (cell.x1 >= 0) ink.Add(left + cell.x0, 40 + cell.y0, left + cell.x1, 40 + cell.y1);
-      cursor += image_->pac->charW[k];
-    }
-    int32_t changed = 0;
-    const Box caption = Differences(still, lines, changed);
-    EXPECT_NEAR(caption.x0, ink.x0, 1);
-    EXPECT_NEAR(caption.y0, ink.y0, 1);
-    EXPECT_NEAR(caption.x1, ink.x1, 1);
-    EXPECT_NEAR(caption.y1, ink.y1, 1);
+    EXPECT_GT(ink, 100) << "angle " << angle;
   }
 }
 

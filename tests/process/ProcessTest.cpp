@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -86,10 +88,11 @@ TEST_F(ProcessTest, TalksToTheChildThroughItsPipesUntilItEnds) {
   EXPECT_TRUE(cat->Pipe().IsNull());
   EXPECT_TRUE(cat->ErrorPipe().IsNull());
   EXPECT_TRUE(Eventually([&] { return ProcessRunning(cat) == 0; }));
-  EXPECT_EQ(probe::ProcessState(pid), 0);  // collected: no zombie stays behind
-  EXPECT_TRUE(Listed(cat));                // listed until killed
-  EXPECT_EQ(KillProcess(cat), 0);          // it had already ended
+  EXPECT_EQ(probe::ProcessState(pid), 'Z');  // kept until killed: its group's id stays its own
+  EXPECT_TRUE(Listed(cat));                  // listed until killed
+  EXPECT_EQ(KillProcess(cat), 0);            // it had already ended
   EXPECT_FALSE(Listed(cat));
+  EXPECT_EQ(probe::ProcessState(pid), 0);  // collected: no zombie stays behind
 }
 
 TEST_F(ProcessTest, StandardErrorArrivesOnTheErrorPipeWhichCannotBeWritten) {
@@ -205,8 +208,24 @@ TEST_F(ProcessTest, KillAllKillsEveryListedProcessAndClosesItsPipes) {
   for (const int64_t id : ids) EXPECT_EQ(probe::ProcessState(id), 0);
 }
 
-TEST_F(ProcessTest, ProgramExitKillsListedChildrenAndTheirChildren) {
-  const Ref<TProcess> helper = TProcess::Launch("\"" CORVEX_PROCESS_TEST_HELPER "\"");
+TEST_F(ProcessTest, KillingAChildThatHasEndedKillsWhatItLeftRunning) {
+  const Ref<TProcess> shell = TProcess::Launch("sh -c \"sleep 100 & echo $!\"");
+  ASSERT_TRUE(shell);
+  const int64_t server = PollLine(shell->Pipe()).ToLong();
+  ASSERT_GT(server, 0);
+  ASSERT_TRUE(Eventually([&] { return shell->Running() == 0; }));
+  EXPECT_FALSE(Ended(server));
+  EXPECT_EQ(shell->Kill(), 0);  // the shell itself was no longer running
+  EXPECT_TRUE(Eventually([&] { return Ended(server); }));
+  shell->ClosePipes();
+}
+
+// Starts the helper program in `mode`, takes its "<child> <grandchild>" line, lets `end` end it,
+// and checks that both are gone and what the helper wrote after that line (one more line, or
+// nothing when `lastLine` is empty).
+template <class End>
+void CheckHelperLeavesNoChild(const char* mode, End end, const char* lastLine, const std::string& errors) {
+  const Ref<TProcess> helper = TProcess::Launch(String("\"" CORVEX_PROCESS_TEST_HELPER "\" ") + mode);
   ASSERT_TRUE(helper);
   const String line = PollLine(helper->Pipe());
   const int32_t space = line.Find(" ");
@@ -216,12 +235,28 @@ TEST_F(ProcessTest, ProgramExitKillsListedChildrenAndTheirChildren) {
   ASSERT_GT(child, 0);
   ASSERT_GT(grandchild, 0);
 
+  end(helper->ProcessId());
   EXPECT_TRUE(Eventually([&] { return helper->Running() == 0; }));
-  ASSERT_TRUE(Eventually([&] { return Ended(child) && Ended(grandchild); }));
-  char byte = 0;
-  EXPECT_EQ(helper->Pipe()->Read(&byte, 1), 0);
+  EXPECT_TRUE(Eventually([&] { return Ended(child) && Ended(grandchild); }));
+  if (*lastLine != '\0') EXPECT_EQ(PollLine(helper->Pipe()), String(lastLine));
+  EXPECT_EQ(ReadToEnd(helper->Pipe()), "");
+  EXPECT_EQ(ReadToEnd(helper->ErrorPipe()), errors);
   helper->Kill();
   helper->ClosePipes();
+}
+
+TEST_F(ProcessTest, ProgramExitKillsListedChildrenAndTheirChildren) {
+  CheckHelperLeavesNoChild(
+      "", [](int64_t) {}, "", "");
+}
+
+TEST_F(ProcessTest, ACrashKillsListedChildrenAndStillWritesWhatOutputHeld) {
+  static_assert(SIGSEGV == 11 && SIGTERM == 15);
+  CheckHelperLeavesNoChild(
+      "segv", [](int64_t) {}, "unflushedsignal!:11", "Received Signal");
+  CheckHelperLeavesNoChild(
+      "term", [](int64_t helper) { kill(static_cast<pid_t>(helper), SIGTERM); }, "unflushedsignal!:15",
+      "Received Signal");
 }
 
 TEST_F(ProcessTest, AForkedCopyOfTheProgramLeavesItsChildrenAlone) {

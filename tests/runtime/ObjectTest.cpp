@@ -74,7 +74,7 @@ TEST(ExceptionsTest, TextFormsAreExact) {
 
 TEST(ExceptionsDeathTest, UncaughtErrorsPrintTheirTextAndExitWith255) {
   EXPECT_EXIT(RunReportingUncaught([]() -> int { throw TRuntimeException("boom"); }),
-              testing::ExitedWithCode(255), "^boom\n$");
+              testing::ExitedWithCode(255), "^boom$");
   EXPECT_EXIT(RunReportingUncaught([]() -> int { throw TThrownString("Too many DataTypes"); }),
               testing::ExitedWithCode(255), "Too many DataTypes");
 }

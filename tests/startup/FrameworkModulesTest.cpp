@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <typeinfo>
 #include <vector>
 
+#include "audio/AudioDriver.h"
+#include "audio/OggLoader.h"
+#include "audio/WavCodec.h"
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
+#include "net/HttpStream.h"
+#include "net/SocketStream.h"
 #include "pixmap/BmpLoader.h"
 #include "pixmap/JpegCodec.h"
 #include "pixmap/PixmapLoader.h"
 #include "pixmap/PngCodec.h"
 #include "pixmap/TgaLoader.h"
+#include "process/Process.h"
 #include "runtime/Data.h"
 #include "startup/FrameworkModules.h"
 #include "stream/Bank.h"
@@ -18,6 +26,7 @@
 #include "stream/StdIO.h"
 #include "stream/TextStream.h"
 #include "system/Event.h"
+#include "system/SystemDriver.h"
 #include "vex2d/GLVex2DDriver.h"
 
 namespace corvex {
@@ -37,8 +46,9 @@ class FrameworkModulesTest : public testing::Test {
 
 TEST_F(FrameworkModulesTest, StreamFactoriesAreAskedNewestFirst) {
   const std::vector<const std::type_info*> expected = {
-      &typeid(TTextStreamFactory), &typeid(TXEndianStreamFactory), &typeid(TRamStreamFactory),
-      &typeid(TBankStreamFactory), &typeid(TDataStreamFactory)};
+      &typeid(TTextStreamFactory),    &typeid(THTTPStreamFactory), &typeid(TSocketStreamFactory),
+      &typeid(TXEndianStreamFactory), &typeid(TRamStreamFactory),  &typeid(TBankStreamFactory),
+      &typeid(TDataStreamFactory)};
   const auto types = TypesFromHead(StreamFactoryHead());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
@@ -50,6 +60,14 @@ TEST_F(FrameworkModulesTest, PixmapLoadersAreAskedTgaPngJpegBmp) {
   const auto types = TypesFromHead(PixmapLoaders());
   ASSERT_EQ(types.size(), expected.size());
   for (std::size_t i = 0; i < types.size(); ++i) EXPECT_EQ(*types[i], *expected[i]) << "position " << i;
+}
+
+TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsRegistered) {
+  const auto types = TypesFromHead(AudioSampleLoaders());
+  ASSERT_EQ(types.size(), 2U);
+  EXPECT_EQ(*types[0], typeid(TAudioSampleLoaderWAV));
+  EXPECT_EQ(*types[1], typeid(TAudioSampleLoaderOGG));
+  EXPECT_EQ(HasAudioDriver("Null"), 1);
 }
 
 TEST_F(FrameworkModulesTest, DataTypesAndStandardStreamsExist) {
@@ -71,6 +89,26 @@ TEST_F(FrameworkModulesTest, InitialisingAgainChangesNothing) {
   InitStreamModule();
   InitBankModule();
   EXPECT_EQ(TypesFromHead(StreamFactoryHead()).size(), before.size());
+}
+
+// Exit actions run newest first: the child-process module, which starts near the end, kills the
+// listed children before the exit actions of the modules that started earlier (the network's
+// shut-down among them) run. The system driver, which starts early and launches the desktop's
+// tools, must not start it in its own place.
+TEST(FrameworkModulesDeathTest, ChildrenAreKilledBeforeEarlierModulesEnd) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no module started yet
+  EXPECT_EXIT(
+      {
+        InitSystemModule();
+        std::atexit([] {
+          const Ref<TList> listed = ProcessList();
+          std::fprintf(stderr, "listed at exit: %d", listed ? listed->Count() : -1);
+        });
+        InitProcessModule();
+        if (!TProcess::Launch("sleep 100")) std::exit(2);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^listed at exit: 0$");
 }
 
 }  // namespace

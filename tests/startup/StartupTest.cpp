@@ -68,7 +68,7 @@ TEST(StartupDeathTest, ReturningProgramAnswersZero) {
 
 TEST(StartupDeathTest, UncaughtErrorEndsWith255AndItsText) {
   EXPECT_EXIT(RunWithArguments({"prog"}, [] { throw TRuntimeException("Unable to start"); }),
-              testing::ExitedWithCode(255), "^Unable to start\n$");
+              testing::ExitedWithCode(255), "^Unable to start$");
 }
 
 int g_signal = 0;
@@ -81,7 +81,7 @@ void RaiseWithSignalLineOnStandardError() {
 TEST(StartupDeathTest, CrashSignalsBecomeTheReceivedSignalPath) {
   for (int signal : {SIGSEGV, SIGILL, SIGABRT, SIGTERM}) {
     g_signal = signal;
-    const std::string expected = "^signal!:" + std::to_string(signal) + "\nReceived Signal\n$";
+    const std::string expected = "^signal!:" + std::to_string(signal) + "\nReceived Signal$";
     EXPECT_EXIT(RaiseWithSignalLineOnStandardError(), testing::ExitedWithCode(255), expected);
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -107,6 +108,28 @@ TEST_F(TimerTest, TicksArriveAsCountedEventsOnThePumpingThread) {
   EXPECT_LE(ticks.size(), 40u);
   for (std::size_t n = 0; n < ticks.size(); ++n) EXPECT_EQ(ticks[n], static_cast<int32_t>(n) + 1);
   EXPECT_EQ(TimerTickCount(timer), static_cast<int32_t>(ticks.size()));
+}
+
+// Late wake-ups of the platform's timer are made up rather than lost: by any moment a timer has
+// ticked once per period since it started (less the last tick or two on their way), however
+// late its wake-ups came on a loaded machine.
+TEST_F(TimerTest, TimersKeepTheirRateOverSeconds) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point before = Clock::now();
+  const Ref<TTimer> fast = Start(250.0f);
+  const Ref<TTimer> slow = Start(100.0f);
+  const Clock::time_point after = Clock::now();
+  ASSERT_TRUE(fast && slow);
+  PumpFor(2500);
+  const double dueBy = std::chrono::duration<double>(Clock::now() - after).count();
+  PumpFor(300);  // what was due has arrived by now
+  const int32_t fastTicks = TimerTickCount(fast);
+  const int32_t slowTicks = TimerTickCount(slow);
+  const double atMost = std::chrono::duration<double>(Clock::now() - before).count();
+  EXPECT_GE(fastTicks, static_cast<int32_t>(250 * dueBy) - 1);
+  EXPECT_LE(fastTicks, static_cast<int32_t>(250 * atMost) + 1);
+  EXPECT_GE(slowTicks, static_cast<int32_t>(100 * dueBy) - 1);
+  EXPECT_LE(slowTicks, static_cast<int32_t>(100 * atMost) + 1);
 }
 
 TEST_F(TimerTest, UntakenTicksMergeIntoOneQueuedEvent) {

@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -62,6 +63,17 @@ TEST(GLFullScreenFocusTest, TheDisplayModeFollowsTheFocus) {
   ASSERT_TRUE(Focus(fullWindow));
   EXPECT_TRUE(PollUntil([record] { return glplatform::FullScreenRecord() == record; }))
       << "mode not switched back";
+
+  // The window that changed the display mode covers the screen: a press takes no capture.
+  SDL_Window* const focused = SDL_GetKeyboardFocus();
+  ASSERT_NE(focused, nullptr);
+  ASSERT_EQ(std::system(
+                ("xdotool mousemove --window " + std::to_string(fullWindow) + " 10 10 mousedown 1").c_str()),
+            0);
+  EXPECT_TRUE(PollUntil([] { return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0; }));
+  EXPECT_EQ(SDL_GetWindowFlags(focused) & SDL_WINDOW_MOUSE_CAPTURE, 0u);
+  ASSERT_EQ(std::system("xdotool mouseup 1"), 0);
+  Settle();
 
   CloseGraphics(other);
   CloseMainGraphics();

@@ -140,6 +140,53 @@ TEST_F(InputDisplayTest, LeftShiftIs160WithTheShiftBitAndTypesCapitals) {
   EXPECT_EQ(IsKeyDown(KEY_LSHIFT), 0);
 }
 
+// Programs polling the arrows expect the keypad's arrows to work while NumLock is off.
+TEST_F(InputDisplayTest, KeypadKeysFollowNumLock) {
+  const auto keypadDowns = [&] {
+    std::vector<int32_t> codes;
+    for (const RecordedEvent& e : Only({EVENT_KEYDOWN})) {
+      if (e.data != KEY_NUMLOCK) codes.push_back(e.data);
+    }
+    return codes;
+  };
+  // Each keypad key by its NumLock-off name: xdotool presses the key that carries it.
+  const std::string keys =
+      "KP_Insert KP_End KP_Down KP_Next KP_Left KP_Begin KP_Right KP_Home KP_Up KP_Prior KP_Delete";
+  const bool numLockOn = (SDL_GetModState() & KMOD_NUM) != 0;
+  // NumLock is left as it was found, whatever happens below.
+  struct NumLockRestorer {
+    bool wanted;
+    ~NumLockRestorer() {
+      if (((SDL_GetModState() & KMOD_NUM) != 0) != wanted) Xdo("key Num_Lock");
+    }
+  } restore{numLockOn};
+  if (numLockOn) ASSERT_EQ(Xdo("key Num_Lock"), 0);
+  ASSERT_EQ(Xdo("key " + keys), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Only({EVENT_KEYUP}).size() >= 11; }));
+  EXPECT_EQ(keypadDowns(), (std::vector<int32_t>{45, 35, 40, 34, 37, 12, 39, 36, 38, 33, 46}));
+  EXPECT_EQ(KeyHitCount(KEY_LEFT), 1);
+
+  recorder_.Clear();
+  ASSERT_EQ(Xdo("key Num_Lock"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Saw(EVENT_KEYUP, KEY_NUMLOCK); }));
+  ASSERT_EQ(Xdo("key " + keys), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Only({EVENT_KEYUP}).size() >= 12; }));
+  EXPECT_EQ(keypadDowns(), (std::vector<int32_t>{96, 97, 98, 99, 100, 101, 102, 103, 104, 105, 110}));
+  EXPECT_EQ(KeyHitCount(KEY_NUM0 + 4), 1);
+}
+
+TEST_F(InputDisplayTest, ControlWithEnterBackspaceAndBracketsTypesControlCharacters) {
+  ASSERT_EQ(Xdo("key ctrl+Return ctrl+BackSpace ctrl+bracketleft ctrl+backslash ctrl+bracketright"), 0);
+  std::vector<int32_t> typed;
+  ASSERT_TRUE(PumpUntil([&] {
+    for (int32_t c = NextChar(); c != 0; c = NextChar()) typed.push_back(c);
+    return typed.size() >= 5;
+  }));
+  PumpFor(100);
+  for (int32_t c = NextChar(); c != 0; c = NextChar()) typed.push_back(c);
+  EXPECT_EQ(typed, (std::vector<int32_t>{10, 127, 27, 28, 29}));
+}
+
 TEST_F(InputDisplayTest, AHeldKeyRepeatsButCountsOneHit) {
   ASSERT_EQ(Xdo("keydown a sleep 1 keyup a"), 0);
   ASSERT_TRUE(PumpUntil([&] { return Saw(EVENT_KEYUP, KEY_A); }));
@@ -210,6 +257,20 @@ TEST_F(InputDisplayTest, ADragKeepsReportingMovesOutsideTheWindow) {
   EXPECT_EQ(outside.back().x, kWidth + 50);
   EXPECT_FALSE(Only({EVENT_MOUSELEAVE}).empty());
   EXPECT_EQ(IsMouseDown(MOUSE_LEFT), 0);
+}
+
+TEST_F(InputDisplayTest, EveryPressCapturesThePointerAndEveryReleaseLetsItGo) {
+  const auto captured = [&] { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MOUSE_CAPTURE) != 0; };
+  MovePointerTo(left_ + 30, top_ + 40);
+  ASSERT_EQ(Xdo("mousedown 1"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Saw(EVENT_MOUSEDOWN, MOUSE_LEFT); }));
+  EXPECT_TRUE(captured());
+  ASSERT_EQ(Xdo("mousedown 3 mouseup 3"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Saw(EVENT_MOUSEUP, MOUSE_RIGHT); }));
+  EXPECT_FALSE(captured());  // released with the right button, the left one still held
+  ASSERT_EQ(Xdo("mouseup 1"), 0);
+  ASSERT_TRUE(PumpUntil([&] { return Saw(EVENT_MOUSEUP, MOUSE_LEFT); }));
+  EXPECT_FALSE(captured());
 }
 
 TEST_F(InputDisplayTest, HiddenPointerIsHiddenOnlyInsideTheWindow) {

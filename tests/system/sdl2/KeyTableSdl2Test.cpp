@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "system/InputTracker.h"
@@ -57,6 +58,22 @@ TEST(KeyTableSdl2Test, LettersFollowTheLayoutOtherKeysTheirPosition) {
   ampersand.scancode = SDL_SCANCODE_1;
   ampersand.sym = SDLK_AMPERSAND;
   EXPECT_EQ(KeyCodeForKeysym(ampersand), '1');
+}
+
+TEST(KeyTableSdl2Test, KeypadDigitsAreNavigationKeysWithNumLockOff) {
+  const std::vector<std::tuple<SDL_Scancode, int32_t, int32_t>> expected{
+      {SDL_SCANCODE_KP_0, 45, 96},  {SDL_SCANCODE_KP_1, 35, 97},       {SDL_SCANCODE_KP_2, 40, 98},
+      {SDL_SCANCODE_KP_3, 34, 99},  {SDL_SCANCODE_KP_4, 37, 100},      {SDL_SCANCODE_KP_5, 12, 101},
+      {SDL_SCANCODE_KP_6, 39, 102}, {SDL_SCANCODE_KP_7, 36, 103},      {SDL_SCANCODE_KP_8, 38, 104},
+      {SDL_SCANCODE_KP_9, 33, 105}, {SDL_SCANCODE_KP_PERIOD, 46, 110}, {SDL_SCANCODE_KP_PLUS, 107, 107}};
+  for (const auto& [scancode, off, on] : expected) {
+    SDL_Keysym key{};
+    key.scancode = scancode;
+    key.sym = SDL_SCANCODE_TO_KEYCODE(scancode);
+    EXPECT_EQ(KeyCodeForKeysym(key), off) << SDL_GetScancodeName(scancode);
+    key.mod = KMOD_NUM;
+    EXPECT_EQ(KeyCodeForKeysym(key), on) << SDL_GetScancodeName(scancode);
+  }
 }
 
 TEST(KeyTableSdl2Test, ModifierBits) {
@@ -114,6 +131,41 @@ TEST_F(SdlTranslationTest, KeysThatTextInputLeavesOutTypeTheirControlCharacters)
   EXPECT_EQ(chars, (std::vector<int32_t>{27, 13, 3}));
   EXPECT_EQ(recorder_.ids()[0], EVENT_KEYDOWN);  // the key first, then its character
   EXPECT_EQ(recorder_.ids()[1], EVENT_KEYCHAR);
+}
+
+TEST_F(SdlTranslationTest, ControlWithEnterBackspaceAndBracketsTypesTheirControlCharacters) {
+  const std::vector<std::tuple<SDL_Scancode, SDL_Keycode, int32_t>> keys{
+      {SDL_SCANCODE_RETURN, SDLK_RETURN, 10},        {SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, 10},
+      {SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE, 127}, {SDL_SCANCODE_LEFTBRACKET, SDLK_LEFTBRACKET, 27},
+      {SDL_SCANCODE_BACKSLASH, SDLK_BACKSLASH, 28},  {SDL_SCANCODE_RIGHTBRACKET, SDLK_RIGHTBRACKET, 29}};
+  for (const auto& [scancode, sym, character] : keys) {
+    recorder_.Clear();
+    TranslateSdlEvent(Key(SDL_KEYDOWN, scancode, sym, KMOD_RCTRL), Null);
+    TranslateSdlEvent(Key(SDL_KEYUP, scancode, sym, KMOD_RCTRL), Null);
+    TranslateSdlEvent(Key(SDL_KEYDOWN, scancode, sym, KMOD_LCTRL | KMOD_RALT), Null);  // AltGr: text input's
+    TranslateSdlEvent(Key(SDL_KEYUP, scancode, sym, KMOD_NONE), Null);
+    std::vector<int32_t> chars;
+    for (const RecordedEvent& event : recorder_.events()) {
+      if (event.id == EVENT_KEYCHAR) chars.push_back(event.data);
+    }
+    const int32_t plain = sym == SDLK_RETURN || sym == SDLK_KP_ENTER ? 13 : sym == SDLK_BACKSPACE ? 8 : -1;
+    std::vector<int32_t> expected{character};
+    if (plain > 0) expected.push_back(plain);
+    EXPECT_EQ(chars, expected) << SDL_GetScancodeName(scancode);
+  }
+}
+
+TEST_F(SdlTranslationTest, AKeyIsReleasedWithTheCodeItWentDownWith) {
+  TranslateSdlEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NONE), Null);
+  TranslateSdlEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM, 1), Null);  // NumLock went on
+  TranslateSdlEvent(Key(SDL_KEYUP, SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM), Null);
+  TranslateSdlEvent(Key(SDL_KEYDOWN, SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NUM), Null);
+  TranslateSdlEvent(Key(SDL_KEYUP, SDL_SCANCODE_KP_4, SDLK_KP_4, KMOD_NONE), Null);
+  EXPECT_EQ(recorder_.events(), (std::vector<RecordedEvent>{{EVENT_KEYDOWN, nullptr, KEY_LEFT, 0, 0, 0},
+                                                            {EVENT_KEYREPEAT, nullptr, KEY_LEFT, 0, 0, 0},
+                                                            {EVENT_KEYUP, nullptr, KEY_LEFT, 0, 0, 0},
+                                                            {EVENT_KEYDOWN, nullptr, 100, 0, 0, 0},
+                                                            {EVENT_KEYUP, nullptr, 100, 0, 0, 0}}));
 }
 
 TEST_F(SdlTranslationTest, TextInputBecomesKeyChars) {

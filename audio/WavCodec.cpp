@@ -1,0 +1,152 @@
+#include "audio/WavCodec.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "runtime/Module.h"
+#include "stream/EndianStream.h"
+#include "stream/StreamClosing.h"
+
+namespace corvex {
+namespace {
+
+// Bytes first asked of a stream that cannot say how much it holds.
+constexpr int64_t kFirstPiece = 1 << 20;
+
+// Four bytes taken as a tag; zeros past the end of the stream.
+bool ReadTag(TStream& stream, const char (&expected)[5]) {
+  char tag[4] = {};
+  stream.ReadBytes(tag, 4);
+  return std::memcmp(tag, expected, 4) == 0;
+}
+
+// A 32-bit size field: unsigned in the file, so kept apart from the signed numbers.
+uint32_t ReadSize(TStream& stream) {
+  return static_cast<uint32_t>(stream.ReadInt());
+}
+
+void Skip(TStream& stream, uint32_t count) {
+  // Positions are 32-bit signed, so a larger skip ends the stream anyway.
+  stream.SkipBytes(static_cast<int32_t>(std::min<uint32_t>(count, INT32_MAX)));
+}
+
+// Reads into `buffer` until `count` bytes arrived or the stream delivers nothing more;
+// answers the bytes read.
+int64_t ReadAvailable(TStream& stream, uint8_t* buffer, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    const int32_t n =
+        stream.Read(buffer + done, static_cast<int32_t>(std::min<int64_t>(count - done, INT32_MAX)));
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+// The frames of a "data" chunk of `size` bytes: as many whole frames as the chunk declares
+// and the stream delivers. A stream that knows its size gets one allocation of at most what
+// remains; one that does not is read into memory that doubles as the bytes arrive, so memory
+// follows what the stream delivers rather than what the header claims.
+Ref<TAudioSample> ReadFrames(TStream& stream, uint32_t size, int32_t hertz, int32_t format) {
+  const int32_t frameBytes = SampleFormatBytes[format];
+  // No sample holds more than 2^31 - 1 bytes.
+  int64_t wanted = std::min<int64_t>(size, INT32_MAX);
+  wanted -= wanted % frameBytes;
+  const int32_t position = stream.Pos();
+  const int32_t end = stream.Size();
+  const bool sized = position >= 0 && end >= position && end > 0;
+  if (sized) wanted = std::min<int64_t>(wanted, (end - position) / frameBytes * frameBytes);
+  const int64_t first = sized ? wanted : std::min<int64_t>(wanted, kFirstPiece);
+  Ref<TAudioSample> sample = NewAudioSample(static_cast<int32_t>(first / frameBytes), hertz, format);
+  if (!sample) return Null;
+  int64_t got = 0;
+  for (;;) {
+    got += ReadAvailable(stream, sample->Samples() + got, sample->ByteCount() - got);
+    if (got < sample->ByteCount() || sample->ByteCount() == wanted) break;
+    const int64_t next = std::min<int64_t>(wanted, int64_t{sample->ByteCount()} * 2);
+    if (!sample->Resize(static_cast<int32_t>(next / frameBytes))) return Null;
+  }
+  sample->Resize(static_cast<int32_t>(got / frameBytes));
+  return sample;
+}
+
+int32_t WavFormat(int32_t bits, int32_t channels) {
+  if (bits == 8 && channels == 1) return SAMPLE_MONO8;
+  if (bits == 8 && channels == 2) return SAMPLE_STEREO8;
+  if (bits == 16 && channels == 1) return SAMPLE_MONO16LE;
+  if (bits == 16 && channels == 2) return SAMPLE_STEREO16LE;
+  return SAMPLE_NONE;
+}
+
+}  // namespace
+
+Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
+  TStream& stream = *LittleEndianView(source);
+  if (!ReadTag(stream, "RIFF")) return Null;
+  ReadSize(stream);
+  if (!ReadTag(stream, "WAVE") || !ReadTag(stream, "fmt ")) return Null;
+
+  const uint32_t chunkLength = ReadSize(stream);
+  const int32_t formatTag = stream.ReadShort();
+  const int32_t channels = stream.ReadShort();
+  const int32_t hertz = stream.ReadInt();
+  stream.ReadInt();    // byte rate
+  stream.ReadShort();  // block alignment
+  const int32_t bits = stream.ReadShort();
+  if (formatTag != 1 || hertz <= 0) return Null;
+  const int32_t format = WavFormat(bits, channels);
+  if (format == SAMPLE_NONE) return Null;
+  if (chunkLength > 16) Skip(stream, chunkLength - 16);
+
+  while (!stream.Eof()) {
+    const bool data = ReadTag(stream, "data");
+    const uint32_t size = ReadSize(stream);
+    if (data) return ReadFrames(stream, size, hertz, format);
+    Skip(stream, size);
+  }
+  return Null;
+}
+
+int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination) {
+  const int32_t format = sample->Format();
+  if (format != SAMPLE_MONO8 && format != SAMPLE_MONO16LE && format != SAMPLE_STEREO8 &&
+      format != SAMPLE_STEREO16LE) {
+    return 0;
+  }
+  const Ref<TStream> opened = OpenWriteStream(destination);
+  if (!opened) return 0;
+  const StreamCloser closer(opened);
+  TStream& stream = *LittleEndianView(opened);
+
+  const int32_t channels = SampleFormatChannels[format];
+  const int32_t frameBytes = SampleFormatBytes[format];
+  const uint32_t dataBytes = static_cast<uint32_t>(sample->ByteCount());
+  const uint32_t pad = dataBytes % 2;
+  stream.WriteString("RIFF");
+  stream.WriteInt(static_cast<int32_t>(4 + (8 + 16) + (8 + dataBytes + pad)));
+  stream.WriteString("WAVE");
+  stream.WriteString("fmt ");
+  stream.WriteInt(16);
+  stream.WriteShort(1);  // PCM
+  stream.WriteShort(channels);
+  stream.WriteInt(sample->Hertz());
+  stream.WriteInt(sample->Hertz() * frameBytes);
+  stream.WriteShort(frameBytes);
+  stream.WriteShort(frameBytes / channels * 8);
+  stream.WriteString("data");
+  stream.WriteInt(static_cast<int32_t>(dataBytes));
+  stream.WriteBytes(sample->Samples(), static_cast<int32_t>(dataBytes));
+  if (pad != 0) stream.WriteByte(0);
+  return 1;
+}
+
+void InitWavLoaderModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+  InitStreamModule();
+  new TAudioSampleLoaderWAV();  // the chain holds it for the rest of the process
+}
+
+}  // namespace corvex

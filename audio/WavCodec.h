@@ -1,0 +1,26 @@
+// WAV reading and writing: the WAV loader of the sample-loader chain and EncodeWAV.
+#pragma once
+
+#include <cstdint>
+
+#include "audio/AudioSampleLoader.h"
+
+namespace corvex {
+
+// Decodes RIFF WAVE files of 8- or 16-bit PCM with one or two channels. Chunks before "data"
+// are skipped by their size, with no realignment to even offsets. The sample holds the whole
+// frames of the "data" chunk that the stream really delivers: a chunk that claims more bytes
+// than remain is cut short, and a partial last frame is not read.
+class TAudioSampleLoaderWAV : public TAudioSampleLoader {
+ public:
+  // Null for another header, a format other than 8/16-bit PCM in 1 or 2 channels, a rate of
+  // 0 or less, or a file without a "data" chunk.
+  Ref<TAudioSample> LoadFrom(const Ref<TStream>& stream) override;
+};
+
+// Writes the sample as a PCM WAV file (formats 1, 2, 4 and 5; a byte of padding follows an
+// odd-sized data chunk). Answers 1 on success, 0 for another format or when the destination
+// does not open. Exceptions of the stream propagate.
+int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination);
+
+}  // namespace corvex

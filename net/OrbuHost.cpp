@@ -1,0 +1,497 @@
+#include "net/OrbuHost.h"
+
+#include <vector>
+
+#include "runtime/Exceptions.h"
+#include "runtime/Module.h"
+#include "system/SystemDriver.h"
+
+namespace corvex {
+namespace {
+
+// The id in a packet's header, before any translation.
+int32_t WireId(std::span<const uint8_t> packet) {
+  return (packet[0] % 16) * 256 + packet[1];
+}
+
+Ref<TOrbuObject> AsObject(const Ref<Object>& item) {
+  return Ref<TOrbuObject>(static_cast<TOrbuObject*>(item.Get()));
+}
+
+}  // namespace
+
+ENetEvent::~ENetEvent() {
+  if (packet) enet::DestroyPacket(packet);
+}
+
+enet::Packet* ENetEvent::TakePacket() noexcept {
+  return std::exchange(packet, nullptr);
+}
+
+void TOrbuPeer::Disconnect() {
+  if (enetPeer) enet::Disconnect(enetPeer);
+  enetPeer = nullptr;
+}
+
+void TOrbuPeer::MapId(int32_t local, int32_t remote) {
+  localToRemote[local] = remote;
+  remoteToLocal[remote] = local;
+}
+
+void TOrbuPeer::UnmapId(int32_t local) {
+  const int32_t remote = localToRemote[local];
+  localToRemote[local] = 0;
+  remoteToLocal[remote] = 0;
+}
+
+Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
+  if (packet.size() < 2) return Null;
+  int32_t id = WireId(packet);
+  const int32_t state = packet[0] / 16;
+  if (state != kOrbuMessage && remoteToLocal[id] != 0) id = remoteToLocal[id];
+  ByteArray data(static_cast<int32_t>(packet.size() - 2));
+  std::copy(packet.begin() + 2, packet.end(), data.begin());
+  return New<TOrbuMsg>(id, state, std::move(data));
+}
+
+void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
+  const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
+  std::vector<uint8_t> packet;
+  packet.reserve(static_cast<std::size_t>(2 + msg->data.Length()));
+  packet.push_back(static_cast<uint8_t>(id / 256 + msg->state * 16));
+  packet.push_back(static_cast<uint8_t>(id % 256));
+  packet.insert(packet.end(), msg->data.begin(), msg->data.end());
+  if (!enetPeer || !enet::SendReliable(enetPeer, packet)) throw TThrownString("ENet errror");
+}
+
+Ref<TOrbuPeer> TOrbuPeer::Create(enet::Peer* enetPeer) {
+  Ref<TOrbuPeer> peer = New<TOrbuPeer>();
+  peer->enetPeer = enetPeer;
+  peer->localToRemote = Array<int32_t>(kOrbuIdCount);
+  peer->remoteToLocal = Array<int32_t>(kOrbuIdCount);
+  return peer;
+}
+
+bool TOrbuPeer::IsConnected() const noexcept {
+  return enetPeer && enet::IsConnected(enetPeer);
+}
+
+void TOrbuHost::CollectEvents() {
+  if (!enetHost) return;
+  for (;;) {
+    Ref<ENetEvent> event = New<ENetEvent>();
+    enet::EventRecord record;
+    const int result = enet::Service(enetHost.get(), record);
+    if (result == 0) return;
+    event->type = record.type;
+    event->peer = record.peer;
+    event->channel = record.channel;
+    event->packet = record.packet;
+    events->AddLast(event);
+    // A failed service leaves an event without type, which the pump reports; collecting more
+    // would only repeat the failure.
+    if (result < 0) return;
+  }
+}
+
+void TOrbuHost::Pump() {
+  created->Clear();
+  modified->Clear();
+  closed->Clear();
+  messages->Clear();
+  SendLocalChanges();
+  for (;;) {
+    CollectEvents();
+    if (events->IsEmpty()) return;
+    const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
+    HandleEvent(*event);
+  }
+}
+
+void TOrbuHost::SendLocalChanges() {
+  // When a send throws part-way, the dead objects stay listed until the next pump removes them.
+  bool anyDead = false;
+  for (const Ref<Object>& item : *objects) {
+    auto* object = static_cast<TOrbuObject*>(item.Get());
+    const Ref<TOrbuMsg> msg = object->TakeChanges();
+    if (msg) Broadcast(msg, object->peer);
+    anyDead = anyDead || object->state == kOrbuDead;
+  }
+  if (!anyDead) return;
+  const Array<Ref<Object>> listed = objects->ToArray();
+  objects->Clear();
+  for (const Ref<Object>& item : listed) {
+    const Ref<TOrbuObject> object = AsObject(item);
+    if (object->state != kOrbuDead) {
+      objects->AddLast(item);
+    } else if (!object->peer) {
+      UnregisterObject(object);
+    }
+  }
+}
+
+void TOrbuHost::HandleEvent(ENetEvent& event) {
+  const Ref<TOrbuPeer> peer = FindPeer(event.peer);
+  switch (event.type) {
+    case kENetEventConnect:
+      AttachPeer(event.peer);
+      break;
+    case kENetEventDisconnect:
+      if (peer) HandleDisconnect(peer);
+      break;
+    case kENetEventReceive: {
+      enet::Packet* packet = event.TakePacket();
+      struct Destroy {
+        enet::Packet* packet;
+        ~Destroy() { enet::DestroyPacket(packet); }
+      } destroy{packet};
+      if (peer) HandleReceive(peer, enet::PacketBytes(packet));
+      break;
+    }
+    default:
+      throw TThrownString("Orbu error");
+  }
+}
+
+void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
+  for (const Ref<Object>& item : objects->ToArray()) {
+    const Ref<TOrbuObject> object = AsObject(item);
+    if (object->peer != peer || object->state == kOrbuDead) continue;
+    Broadcast(object->CloseMsg(), peer);
+    peer->UnmapId(object->id);
+    UnregisterObject(object);
+    closed->AddLast(object);
+    object->Close();
+  }
+  peer->enetPeer = nullptr;
+  peers->Remove(peer);
+}
+
+void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet) {
+  const Ref<TOrbuMsg> msg = peer->Receive(packet);
+  // Everything a peer sends is checked before any of it is applied or relayed.
+  if (!msg || !IsWellFormedOrbuData(msg->data)) return;
+  const int32_t wireId = WireId(packet);
+  Ref<TOrbuObject> object;
+  switch (msg->state) {
+    case kOrbuMessage: {
+      const Ref<TOrbuObject> target = byId[msg->id];
+      if (!target) return;
+      if (!target->peer) {
+        const Ref<TOrbuObject> message =
+            TOrbuObject::Create(msg->id, kOrbuMessage, Ref<TOrbuHost>(this), Null);
+        message->ApplyMsg(msg);
+        messages->AddLast(message);
+      } else if (target->peer->IsConnected() && target->peer->localToRemote[target->id] != 0) {
+        target->peer->Send(msg);
+      }
+      return;
+    }
+    case kOrbuCreated: {
+      // A second create for an id the peer already has, or one no id is left for, is dropped.
+      if (wireId == 0 || peer->remoteToLocal[wireId] != 0) return;
+      const int32_t id = FindFreeId();
+      if (id == 0) return;
+      object = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
+      RegisterObject(object);
+      peer->MapId(id, wireId);
+      msg->id = id;
+      objects->AddLast(object);
+      created->AddLast(object);
+      break;
+    }
+    case kOrbuModified:
+      object = OwnedObject(*peer, wireId);
+      if (!object) return;
+      modified->AddLast(object);
+      break;
+    case kOrbuClosed:
+      object = OwnedObject(*peer, wireId);
+      if (!object) return;
+      peer->UnmapId(object->id);
+      UnregisterObject(object);
+      closed->AddLast(object);
+      break;
+    default:
+      return;
+  }
+  Broadcast(msg, peer);
+  object->ApplyMsg(msg);
+}
+
+Ref<TOrbuObject> TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
+  const int32_t local = peer.remoteToLocal[remoteId];
+  if (local == 0) return Null;
+  const Ref<TOrbuObject> object = byId[local];
+  if (!object || object->peer.Get() != &peer) return Null;
+  return object;
+}
+
+void TOrbuHost::Shutdown() {
+  if (!peers) return;
+  for (const Ref<Object>& item : *peers) static_cast<TOrbuPeer*>(item.Get())->Disconnect();
+  peers = Null;
+  if (enetHost) {
+    enet::Flush(enetHost.get());
+    enetHost.reset();
+  }
+  // Objects hold their host: letting go of them here ends that cycle.
+  events->Clear();
+  objects->Clear();
+  created->Clear();
+  modified->Clear();
+  closed->Clear();
+  messages->Clear();
+  for (Ref<TOrbuObject>& entry : byId) entry = Null;
+}
+
+void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
+  for (const Ref<Object>& item : *peers) {
+    auto* peer = static_cast<TOrbuPeer*>(item.Get());
+    if (peer == except.Get() || !peer->IsConnected()) continue;
+    peer->Send(msg);
+  }
+}
+
+Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
+  const Ref<TOrbuPeer> peer = TOrbuPeer::Create(enetPeer);
+  peers->AddLast(peer);
+  // A peer that left again before its connection was taken in gets nothing; its disconnect
+  // event follows.
+  if (!peer->IsConnected()) return peer;
+  for (const Ref<Object>& item : *objects) {
+    const Ref<TOrbuObject> object = AsObject(item);
+    // Remote objects that arrived in this pump were relayed before the newcomer came; it gets
+    // them now, as no later pump sends a remote object's creation.
+    const bool arrived = object->state == kOrbuCreated && object->peer;
+    if (object->state == kOrbuSynced || object->state == kOrbuModified || arrived) {
+      peer->Send(object->FullCreateMsg());
+    }
+  }
+  return peer;
+}
+
+Ref<TList> TOrbuHost::AllObjects() {
+  return objects;
+}
+
+Ref<TList> TOrbuHost::Peers() {
+  return peers;
+}
+
+Ref<TList> TOrbuHost::CreatedObjects() {
+  return created;
+}
+
+Ref<TList> TOrbuHost::ModifiedObjects() {
+  return modified;
+}
+
+Ref<TList> TOrbuHost::ClosedObjects() {
+  return closed;
+}
+
+Ref<TOrbuObject> TOrbuHost::NewLocalObject() {
+  const Ref<TOrbuObject> object = TOrbuObject::Create(FreeId(), kOrbuCreated, Ref<TOrbuHost>(this), Null);
+  RegisterObject(object);
+  objects->AddLast(object);
+  return object;
+}
+
+Ref<TOrbuObject> TOrbuHost::NewMessageObject() {
+  return TOrbuObject::Create(0, kOrbuMessage, Ref<TOrbuHost>(this), Null);
+}
+
+void TOrbuHost::PostMessage(const Ref<TOrbuObject>& message, const Ref<TOrbuObject>& target) {
+  if (target->peer) target->peer->Send(message->AddressedMsg(target->id));
+}
+
+int32_t TOrbuHost::FreeId() {
+  const int32_t id = FindFreeId();
+  if (id == 0) throw TThrownString("Out of Orbu object IDs");
+  return id;
+}
+
+int32_t TOrbuHost::FindFreeId() const noexcept {
+  for (int32_t id = 1; id < kOrbuIdCount; ++id) {
+    if (!byId.Data()[id]) return id;
+  }
+  return 0;
+}
+
+void TOrbuHost::RegisterObject(const Ref<TOrbuObject>& object) {
+  byId[object->id] = object;
+}
+
+void TOrbuHost::UnregisterObject(const Ref<TOrbuObject>& object) {
+  byId[object->id] = Null;
+}
+
+int32_t TOrbuHost::Listen(int32_t port) {
+  if (enetHost || port < 0 || port > 65535) return 0;
+  enetHost = enet::CreateHost(true, static_cast<uint16_t>(port));
+  return enetHost ? 1 : 0;
+}
+
+int32_t TOrbuHost::Connect(int32_t address, int32_t port, int32_t timeout) {
+  if (enetHost || port < 0 || port > 65535) return 0;
+  enetHost = enet::CreateHost(false, 0);
+  if (!enetHost) return 0;
+  if (enet::Peer* enetPeer =
+          enet::Connect(enetHost.get(), static_cast<uint32_t>(address), static_cast<uint16_t>(port))) {
+    const int32_t start = MillisNow();
+    while (static_cast<int32_t>(static_cast<uint32_t>(MillisNow()) - static_cast<uint32_t>(start)) <
+           timeout) {
+      CollectEvents();
+      for (const Ref<Object>& item : *events) {
+        auto* event = static_cast<ENetEvent*>(item.Get());
+        if (event->type != kENetEventConnect || event->peer != enetPeer) continue;
+        events->Remove(item);
+        AttachPeer(enetPeer);
+        return 1;
+      }
+    }
+  }
+  events->Clear();
+  enetHost.reset();
+  return 0;
+}
+
+Ref<TOrbuHost> TOrbuHost::Create() {
+  Ref<TOrbuHost> host = New<TOrbuHost>();
+  host->events = New<TList>();
+  host->peers = New<TList>();
+  host->objects = New<TList>();
+  host->created = New<TList>();
+  host->modified = New<TList>();
+  host->closed = New<TList>();
+  host->messages = New<TList>();
+  host->byId = Array<Ref<TOrbuObject>>(kOrbuIdCount);
+  return host;
+}
+
+int32_t TOrbuHost::Port() const noexcept {
+  return enetHost ? enet::HostPort(enetHost.get()) : 0;
+}
+
+Ref<TOrbuPeer> TOrbuHost::FindPeer(const enet::Peer* enetPeer) const {
+  for (const Ref<Object>& item : *peers) {
+    auto* peer = static_cast<TOrbuPeer*>(item.Get());
+    if (peer->enetPeer == enetPeer) return Ref<TOrbuPeer>(peer);
+  }
+  return Null;
+}
+
+Ref<TOrbuHost> NewOrbuHost() {
+  return TOrbuHost::Create();
+}
+
+void ShutOrbuHost(const Ref<TOrbuHost>& host) {
+  host->Shutdown();
+}
+
+void PumpOrbuHost(const Ref<TOrbuHost>& host) {
+  host->Pump();
+}
+
+int32_t OrbuOpenPort(const Ref<TOrbuHost>& host, int32_t port) {
+  return host->Listen(port);
+}
+
+int32_t OrbuDial(const Ref<TOrbuHost>& host, const String& address, int32_t port, int32_t timeout) {
+  return host->Connect(static_cast<int32_t>(enet::LookupAddress(address.ToBytes())), port, timeout);
+}
+
+Ref<TList> OrbuObjectList(const Ref<TOrbuHost>& host, int32_t which) {
+  switch (which) {
+    case kOrbuListAll:
+      return host->AllObjects();
+    case kOrbuListCreated:
+      return host->CreatedObjects();
+    case kOrbuListModified:
+      return host->ModifiedObjects();
+    case kOrbuListClosed:
+      return host->ClosedObjects();
+    default:
+      throw TThrownString("Unknown object state");
+  }
+}
+
+Ref<TList> OrbuMessageList(const Ref<TOrbuHost>& host) {
+  return host->messages;
+}
+
+Ref<TOrbuObject> NewOrbuObject(const Ref<TOrbuHost>& host) {
+  return host->NewLocalObject();
+}
+
+Ref<TOrbuObject> NewOrbuMessage(const Ref<TOrbuHost>& host) {
+  return host->NewMessageObject();
+}
+
+void PostOrbuMessage(const Ref<TOrbuObject>& message, const Ref<TOrbuObject>& target) {
+  message->host->PostMessage(message, target);
+}
+
+Ref<TOrbuObject> OrbuMessageTarget(const Ref<TOrbuObject>& message) {
+  return message->host->byId[message->id];
+}
+
+int32_t OrbuObjectStateOf(const Ref<TOrbuObject>& object) {
+  return object->State();
+}
+
+bool IsLocalOrbuObject(const Ref<TOrbuObject>& object) {
+  return !object->peer;
+}
+
+bool IsRemoteOrbuObject(const Ref<TOrbuObject>& object) {
+  return static_cast<bool>(object->peer);
+}
+
+void PutOrbuInt(const Ref<TOrbuObject>& object, int32_t index, int32_t value) {
+  object->SetSlotInt(index, value);
+}
+
+void PutOrbuFloat(const Ref<TOrbuObject>& object, int32_t index, float value) {
+  object->SetSlotFloat(index, value);
+}
+
+void PutOrbuString(const Ref<TOrbuObject>& object, int32_t index, const String& text) {
+  object->SetSlotString(index, text);
+}
+
+int32_t FetchOrbuInt(const Ref<TOrbuObject>& object, int32_t index) {
+  return object->SlotInt(index);
+}
+
+float FetchOrbuFloat(const Ref<TOrbuObject>& object, int32_t index) {
+  return object->SlotFloat(index);
+}
+
+String FetchOrbuString(const Ref<TOrbuObject>& object, int32_t index) {
+  return object->SlotString(index);
+}
+
+void AttachOrbuTarget(const Ref<TOrbuObject>& object, const Ref<Object>& target) {
+  object->target = target;
+}
+
+Ref<Object> OrbuTargetOf(const Ref<TOrbuObject>& object) {
+  return object->target;
+}
+
+void RetireOrbuObject(const Ref<TOrbuObject>& object) {
+  object->Close();
+}
+
+void InitOrbuModule() {
+  static constinit int initialised = 0;
+  if (!EnterModuleOnce(initialised)) return;
+  InitRuntimeModule();
+  InitListModule();
+  InitSystemModule();
+  InitEnetModule();
+}
+
+}  // namespace corvex

@@ -1,0 +1,168 @@
+// Hosts that keep shared objects in step over reliable UDP: peers that translate object ids,
+// the host with its pump, and the free functions programs call.
+//
+// Each process runs one host. Its pump sends the changes of its own objects to every peer and
+// applies what the peers sent; a listening host relays whatever one peer sends to the others.
+// Peers are untrusted: a packet that is short, of an unknown state, names an object its sender
+// does not own, carries malformed slot records, or cannot be given an id is dropped before
+// anything is relayed, and the pump goes on serving everyone else.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "data/List.h"
+#include "net/OrbuObject.h"
+#include "net/enet/OrbuEnet.h"
+#include "runtime/Array.h"
+#include "runtime/Object.h"
+#include "runtime/String.h"
+
+namespace corvex {
+
+// ENet event types as the pump sees them.
+inline constexpr int32_t kENetEventNone = 0;
+inline constexpr int32_t kENetEventConnect = 1;
+inline constexpr int32_t kENetEventDisconnect = 2;
+inline constexpr int32_t kENetEventReceive = 3;
+
+// One collected ENet event. A packet not taken by the pump is destroyed with the event.
+class ENetEvent : public Object {
+ public:
+  ENetEvent() = default;
+  ENetEvent(const ENetEvent&) = delete;
+  ENetEvent& operator=(const ENetEvent&) = delete;
+  ~ENetEvent() override;
+
+  // Hands the packet over to the caller, who destroys it.
+  enet::Packet* TakePacket() noexcept;
+
+  int32_t type = kENetEventNone;
+  enet::Peer* peer = nullptr;
+  int32_t channel = 0;
+  enet::Packet* packet = nullptr;
+};
+
+// One connected ENet peer and the translation between its object ids and ours.
+class TOrbuPeer : public Object {
+ public:
+  // Asks the ENet peer to disconnect and forgets it.
+  virtual void Disconnect();
+  virtual void MapId(int32_t local, int32_t remote);
+  virtual void UnmapId(int32_t local);
+  // The message of a packet's bytes, its id translated to ours (except for messages to an
+  // object, which carry our id already). Null for a packet too short to hold a header.
+  virtual Ref<TOrbuMsg> Receive(std::span<const uint8_t> packet);
+  // Sends the message reliably; throws "ENet errror" when ENet refuses it.
+  virtual void Send(const Ref<TOrbuMsg>& msg);
+  static Ref<TOrbuPeer> Create(enet::Peer* enetPeer);
+
+  // Whether the peer can still be sent to: not disconnected, not lost, not leaving.
+  bool IsConnected() const noexcept;
+
+  enet::Peer* enetPeer = nullptr;
+  Array<int32_t> localToRemote;
+  Array<int32_t> remoteToLocal;
+};
+
+// A process's end of the shared objects: its own objects, those of its peers, and the pump.
+class TOrbuHost : public Object {
+ public:
+  // Services ENet without waiting and queues every event it gives.
+  virtual void CollectEvents();
+  // Sends this host's changes, takes in the peers' and relays them; once per frame.
+  virtual void Pump();
+  // Disconnects every peer and destroys the ENet host; lets go of every object.
+  virtual void Shutdown();
+  // Sends the message to every peer but `except`; peers that are on their way out are skipped.
+  virtual void Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except);
+  // Adds a peer and sends it a created message of every object it has not seen.
+  virtual Ref<TOrbuPeer> AttachPeer(enet::Peer* enetPeer);
+  virtual Ref<TList> AllObjects();
+  virtual Ref<TList> Peers();
+  virtual Ref<TList> CreatedObjects();
+  virtual Ref<TList> ModifiedObjects();
+  virtual Ref<TList> ClosedObjects();
+  virtual Ref<TOrbuObject> NewLocalObject();
+  virtual Ref<TOrbuObject> NewMessageObject();
+  // Sends the message to the target's owner; a message to a local object goes nowhere.
+  virtual void PostMessage(const Ref<TOrbuObject>& message, const Ref<TOrbuObject>& target);
+  // The lowest free id; throws "Out of Orbu object IDs" when every id is taken.
+  virtual int32_t FreeId();
+  virtual void RegisterObject(const Ref<TOrbuObject>& object);
+  virtual void UnregisterObject(const Ref<TOrbuObject>& object);
+  // Starts listening on the port (0: any free port); 1 on success, 0 when already networked or
+  // the port cannot be had.
+  virtual int32_t Listen(int32_t port);
+  // Connects to an IPv4 address (highest byte first) and port, waiting up to `timeout`
+  // milliseconds for the confirmation; 1 on success, else 0 with no ENet host left.
+  virtual int32_t Connect(int32_t address, int32_t port, int32_t timeout);
+  static Ref<TOrbuHost> Create();
+
+  // The port the ENet host is bound to; 0 without one.
+  int32_t Port() const noexcept;
+
+  enet::HostHandle enetHost;
+  Ref<TList> events;
+  Ref<TList> peers;
+  Ref<TList> objects;
+  Ref<TList> created;
+  Ref<TList> modified;
+  Ref<TList> closed;
+  Ref<TList> messages;
+  Array<Ref<TOrbuObject>> byId;
+
+ private:
+  Ref<TOrbuPeer> FindPeer(const enet::Peer* enetPeer) const;
+  // Steps of the pump.
+  void SendLocalChanges();
+  void HandleEvent(ENetEvent& event);
+  void HandleDisconnect(const Ref<TOrbuPeer>& peer);
+  void HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet);
+  // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
+  Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
+  // The lowest free id, or 0 when every id is taken.
+  int32_t FindFreeId() const noexcept;
+};
+
+// Object lists OrbuObjectList selects.
+inline constexpr int32_t kOrbuListAll = 0;
+inline constexpr int32_t kOrbuListCreated = 1;
+inline constexpr int32_t kOrbuListModified = 2;
+inline constexpr int32_t kOrbuListClosed = 3;
+
+// A new host without a network connection.
+Ref<TOrbuHost> NewOrbuHost();
+void ShutOrbuHost(const Ref<TOrbuHost>& host);
+void PumpOrbuHost(const Ref<TOrbuHost>& host);
+// Listens on the port: 1 or 0.
+int32_t OrbuOpenPort(const Ref<TOrbuHost>& host, int32_t port);
+// Connects to a host named by dotted address or name: 1 or 0.
+int32_t OrbuDial(const Ref<TOrbuHost>& host, const String& address, int32_t port, int32_t timeout);
+// The objects of one list (kOrbuList...); throws "Unknown object state" for another selector.
+Ref<TList> OrbuObjectList(const Ref<TOrbuHost>& host, int32_t which);
+// The messages that arrived for local objects in the last pump.
+Ref<TList> OrbuMessageList(const Ref<TOrbuHost>& host);
+Ref<TOrbuObject> NewOrbuObject(const Ref<TOrbuHost>& host);
+Ref<TOrbuObject> NewOrbuMessage(const Ref<TOrbuHost>& host);
+void PostOrbuMessage(const Ref<TOrbuObject>& message, const Ref<TOrbuObject>& target);
+// The local object a received message is addressed to.
+Ref<TOrbuObject> OrbuMessageTarget(const Ref<TOrbuObject>& message);
+int32_t OrbuObjectStateOf(const Ref<TOrbuObject>& object);
+bool IsLocalOrbuObject(const Ref<TOrbuObject>& object);
+bool IsRemoteOrbuObject(const Ref<TOrbuObject>& object);
+void PutOrbuInt(const Ref<TOrbuObject>& object, int32_t index, int32_t value);
+void PutOrbuFloat(const Ref<TOrbuObject>& object, int32_t index, float value);
+void PutOrbuString(const Ref<TOrbuObject>& object, int32_t index, const String& text);
+int32_t FetchOrbuInt(const Ref<TOrbuObject>& object, int32_t index);
+float FetchOrbuFloat(const Ref<TOrbuObject>& object, int32_t index);
+String FetchOrbuString(const Ref<TOrbuObject>& object, int32_t index);
+void AttachOrbuTarget(const Ref<TOrbuObject>& object, const Ref<Object>& target);
+Ref<Object> OrbuTargetOf(const Ref<TOrbuObject>& object);
+void RetireOrbuObject(const Ref<TOrbuObject>& object);
+
+// The shared objects' module initialiser; through the ENet module it starts ENet and registers
+// ENet's shut-down at exit.
+void InitOrbuModule();
+
+}  // namespace corvex

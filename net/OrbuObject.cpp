@@ -1,0 +1,335 @@
+#include "net/OrbuObject.h"
+
+#include <bit>
+#include <vector>
+
+#include "net/OrbuHost.h"
+#include "runtime/Exceptions.h"
+
+namespace corvex {
+namespace {
+
+constexpr int32_t kAllSlots = -1;
+
+// Bytes a record of the slot takes, tag included; 0 for an unset slot.
+int32_t RecordSize(const TOrbuSlot& slot) {
+  switch (slot.type) {
+    case kOrbuInt:
+      return 5;
+    case kOrbuFloat:
+    case kOrbuShort:
+      return 3;
+    case kOrbuByte:
+      return 2;
+    case kOrbuString:
+      return 3 + slot.stringValue.Length();
+    default:
+      return 0;
+  }
+}
+
+bool MaskHas(int32_t mask, int32_t index) {
+  return (static_cast<uint32_t>(mask) >> index & 1u) != 0;
+}
+
+// Reads big-endian records from packed slot data, never past its end.
+class RecordReader {
+ public:
+  explicit RecordReader(const ByteArray& data) : bytes_(data.Data()), size_(data.Length()) {}
+
+  bool AtEnd() const { return at_ == size_; }
+  // The next `count` bytes as an unsigned big-endian number; false when they run past the end.
+  bool Take(int32_t count, uint32_t& value) {
+    if (count > size_ - at_) return false;
+    value = 0;
+    for (int32_t i = 0; i < count; ++i) value = value << 8 | bytes_[at_++];
+    return true;
+  }
+  // The next `count` bytes, widened one to one.
+  bool TakeText(int32_t count, String& text) {
+    if (count > size_ - at_) return false;
+    text = String::FromBytes(bytes_ + at_, static_cast<std::size_t>(count));
+    at_ += count;
+    return true;
+  }
+  // Skips `count` bytes.
+  bool Skip(int32_t count) {
+    if (count > size_ - at_) return false;
+    at_ += count;
+    return true;
+  }
+
+ private:
+  const uint8_t* bytes_;
+  int32_t size_;
+  int32_t at_ = 0;
+};
+
+// Value bytes after the tag of a fixed-size record type; 0 for strings and unknown types.
+int32_t FixedValueSize(int32_t type) {
+  switch (type) {
+    case kOrbuInt:
+      return 4;
+    case kOrbuFloat:
+    case kOrbuShort:
+      return 2;
+    case kOrbuByte:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int32_t count) {
+  for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8)
+    out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+}  // namespace
+
+uint16_t FloatToOrbuHalf(float value) noexcept {
+  const uint32_t bits = std::bit_cast<uint32_t>(value);
+  const uint16_t sign = static_cast<uint16_t>(bits >> 16 & 0x8000u);
+  const uint32_t field = bits >> 23 & 0xFFu;
+  uint32_t fraction = bits & 0x7FFFFFu;
+  if ((bits & 0x7FFFFFFFu) == 0) return sign;
+  if (field == 255) return fraction != 0 ? 0xFFFF : static_cast<uint16_t>(sign | 0x7C00u);
+  int32_t exponent = static_cast<int32_t>(field) - 127;
+  fraction += 1u << 12;  // round at the bit below the ten that remain, ties away from zero
+  if (fraction & 0x800000u) {
+    fraction &= 0x7FFFFFu;
+    ++exponent;
+  }
+  if (exponent > 15) return static_cast<uint16_t>(sign | 0x7C00u);
+  if (exponent < -14) return sign;
+  return static_cast<uint16_t>(sign | static_cast<uint32_t>(exponent + 15) << 10 | fraction >> 13);
+}
+
+float OrbuHalfToFloat(uint16_t half) noexcept {
+  const uint32_t sign = static_cast<uint32_t>(half & 0x8000u) << 16;
+  const uint32_t field = half >> 10 & 0x1Fu;
+  const uint32_t fraction = half & 0x3FFu;
+  if ((half & 0x7FFFu) == 0) return 0.0f;
+  if (field == 31) return fraction == 0 ? std::bit_cast<float>(sign | 0x7F800000u) : 0.0f;
+  if (field == 0) {
+    const float magnitude = static_cast<float>(fraction) * 0x1p-24f;
+    return sign ? -magnitude : magnitude;
+  }
+  return std::bit_cast<float>(sign | (field - 15 + 127) << 23 | fraction << 13);
+}
+
+bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
+  if (data.Length() > kOrbuMaxData) return false;
+  RecordReader reader(data);
+  while (!reader.AtEnd()) {
+    uint32_t tag = 0;
+    uint32_t length = 0;
+    reader.Take(1, tag);
+    const int32_t type = static_cast<int32_t>(tag / 32);
+    if (type == kOrbuString) {
+      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) return false;
+    } else if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void TOrbuSlot::StoreInt(int32_t value) {
+  intValue = value;
+  if (value < 0) {
+    type = kOrbuInt;
+  } else if (value <= 255) {
+    type = kOrbuByte;
+  } else if (value <= 65535) {
+    type = kOrbuShort;
+  } else {
+    type = kOrbuInt;
+  }
+}
+
+void TOrbuSlot::StoreFloat(float value) {
+  floatValue = value;
+  type = kOrbuFloat;
+}
+
+void TOrbuSlot::StoreString(const String& text) {
+  stringValue = text;
+  type = kOrbuString;
+}
+
+int32_t TOrbuSlot::IntValue() {
+  return intValue;
+}
+
+float TOrbuSlot::FloatValue() {
+  return floatValue;
+}
+
+String TOrbuSlot::StringValue() {
+  return stringValue;
+}
+
+TOrbuObject::~TOrbuObject() = default;
+
+int32_t TOrbuObject::State() {
+  return state;
+}
+
+void TOrbuObject::Close() {
+  switch (state) {
+    case kOrbuCreated:
+      state = kOrbuDead;
+      break;
+    case kOrbuModified:
+    case kOrbuSynced:
+      state = kOrbuClosed;
+      break;
+    case kOrbuClosed:
+      break;
+    default:
+      throw TThrownString("Illegal object state");
+  }
+}
+
+void TOrbuObject::SetSlotInt(int32_t index, int32_t value) {
+  TouchSlot(index)->StoreInt(value);
+}
+
+void TOrbuObject::SetSlotFloat(int32_t index, float value) {
+  TouchSlot(index)->StoreFloat(value);
+}
+
+void TOrbuObject::SetSlotString(int32_t index, const String& text) {
+  TouchSlot(index)->StoreString(text);
+}
+
+int32_t TOrbuObject::SlotInt(int32_t index) {
+  return slots[index]->IntValue();
+}
+
+float TOrbuObject::SlotFloat(int32_t index) {
+  return slots[index]->FloatValue();
+}
+
+String TOrbuObject::SlotString(int32_t index) {
+  return slots[index]->StringValue();
+}
+
+Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
+  Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
+  modifiedMask = static_cast<int32_t>(static_cast<uint32_t>(modifiedMask) | 1u << index);
+  if (state == kOrbuSynced) state = kOrbuModified;
+  return slot;
+}
+
+Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
+  if (state == kOrbuSynced || state == kOrbuDead) return Null;
+  Ref<TOrbuMsg> msg;
+  if (!peer) msg = New<TOrbuMsg>(id, state, PackSlots(modifiedMask));
+  modifiedMask = 0;
+  if (state == kOrbuCreated || state == kOrbuModified) {
+    state = kOrbuSynced;
+  } else if (state == kOrbuClosed) {
+    target = Null;
+    state = kOrbuDead;
+  }
+  return msg;
+}
+
+void TOrbuObject::ApplyMsg(const Ref<TOrbuMsg>& msg) {
+  UnpackSlots(msg->data);
+  state = msg->state;
+}
+
+Ref<TOrbuMsg> TOrbuObject::FullCreateMsg() {
+  return New<TOrbuMsg>(id, kOrbuCreated, PackSlots(kAllSlots));
+}
+
+Ref<TOrbuMsg> TOrbuObject::CloseMsg() {
+  return New<TOrbuMsg>(id, kOrbuClosed, PackSlots(0));
+}
+
+Ref<TOrbuMsg> TOrbuObject::AddressedMsg(int32_t targetId) {
+  return New<TOrbuMsg>(targetId, kOrbuMessage, PackSlots(kAllSlots));
+}
+
+ByteArray TOrbuObject::PackSlots(int32_t mask) {
+  int32_t total = 0;
+  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
+    if (!MaskHas(mask, index)) continue;
+    total += RecordSize(*slots[index]);
+    if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
+  }
+  std::vector<uint8_t> out;
+  out.reserve(static_cast<std::size_t>(total));
+  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
+    const TOrbuSlot& slot = *slots[index];
+    if (!MaskHas(mask, index) || slot.type == kOrbuUnset) continue;
+    if (RecordSize(slot) == 0) continue;  // a type no record exists for
+    out.push_back(static_cast<uint8_t>(slot.type * 32 + index));
+    const auto value = static_cast<uint32_t>(slot.intValue);
+    switch (slot.type) {
+      case kOrbuInt:
+        PutBigEndian(out, value, 4);
+        break;
+      case kOrbuFloat:
+        PutBigEndian(out, FloatToOrbuHalf(slot.floatValue), 2);
+        break;
+      case kOrbuShort:
+        PutBigEndian(out, value, 2);
+        break;
+      case kOrbuByte:
+        PutBigEndian(out, value, 1);
+        break;
+      case kOrbuString: {
+        const std::string bytes = slot.stringValue.ToBytes();
+        PutBigEndian(out, static_cast<uint32_t>(bytes.size()), 2);
+        out.insert(out.end(), bytes.begin(), bytes.end());
+        break;
+      }
+    }
+  }
+  return ByteArray::FromVector(std::move(out));
+}
+
+void TOrbuObject::UnpackSlots(const ByteArray& data) {
+  RecordReader reader(data);
+  while (!reader.AtEnd()) {
+    uint32_t tag = 0;
+    uint32_t value = 0;
+    reader.Take(1, tag);
+    const int32_t index = static_cast<int32_t>(tag % 32);
+    const int32_t type = static_cast<int32_t>(tag / 32);
+    if (type == kOrbuString) {
+      String text;
+      if (!reader.Take(2, value) || !reader.TakeText(static_cast<int32_t>(value), text)) {
+        throw TThrownString("Corrupt Orbu message");
+      }
+      SetSlotString(index, text);
+      continue;
+    }
+    const int32_t size = FixedValueSize(type);
+    if (size == 0) throw TThrownString("Invalid Orbu data type");
+    if (!reader.Take(size, value)) throw TThrownString("Corrupt Orbu message");
+    if (type == kOrbuFloat) {
+      SetSlotFloat(index, OrbuHalfToFloat(static_cast<uint16_t>(value)));
+    } else {
+      SetSlotInt(index, static_cast<int32_t>(value));
+    }
+  }
+}
+
+Ref<TOrbuObject> TOrbuObject::Create(int32_t id, int32_t state, const Ref<TOrbuHost>& host,
+                                     const Ref<TOrbuPeer>& peer) {
+  Ref<TOrbuObject> object = New<TOrbuObject>();
+  object->id = id;
+  object->state = state;
+  object->host = host;
+  object->peer = peer;
+  object->slots = Array<Ref<TOrbuSlot>>(kOrbuSlotCount);
+  for (Ref<TOrbuSlot>& slot : object->slots) slot = New<TOrbuSlot>();
+  return object;
+}
+
+}  // namespace corvex

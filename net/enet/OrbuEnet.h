@@ -1,0 +1,78 @@
+// The reliable-UDP transport under shared objects: ENet's start-up, hosts that own their ENet
+// host, event servicing, and reliable sends on channel 0. Only enet/OrbuEnet.cpp includes ENet.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct _ENetHost;
+struct _ENetPeer;
+struct _ENetPacket;
+
+namespace corvex {
+
+// The ENet module's initialiser: initialises ENet and registers its de-initialisation at exit;
+// throws a TRuntimeException when ENet cannot start.
+void InitEnetModule();
+
+}  // namespace corvex
+
+namespace corvex::enet {
+
+using Host = _ENetHost;
+using Peer = _ENetPeer;
+using Packet = _ENetPacket;
+
+// The largest packet a host sends or accepts: the two header bytes and the most slot data one
+// message may carry. Larger packets from a peer are refused before ENet allocates them.
+inline constexpr std::size_t kMaxPacketBytes = 2 + 65520;
+
+struct HostDestroyer {
+  void operator()(Host* host) const noexcept;
+};
+// An ENet host that is destroyed with its owner.
+using HostHandle = std::unique_ptr<Host, HostDestroyer>;
+
+// A host for 32 peers without bandwidth limits: bound to any interface at `port` when
+// `listen` is set (port 0 lets the platform choose), else unbound for dialling out. Null on
+// failure.
+HostHandle CreateHost(bool listen, uint16_t port);
+// The port the host is bound to.
+uint16_t HostPort(const Host* host) noexcept;
+// Starts a one-channel connection to an IPv4 address (highest byte first) and port; null when
+// ENet has no free peer for it.
+Peer* Connect(Host* host, uint32_t address, uint16_t port) noexcept;
+// The IPv4 address (highest byte first) of a dotted address or host name; 0 when it does not
+// resolve.
+uint32_t LookupAddress(const std::string& name);
+// Sends queued packets now.
+void Flush(Host* host) noexcept;
+
+// One serviced event: type 0 none, 1 connect, 2 disconnect, 3 receive.
+struct EventRecord {
+  int32_t type = 0;
+  Peer* peer = nullptr;
+  uint8_t channel = 0;
+  Packet* packet = nullptr;
+};
+// Services the host without waiting: positive when an event came, 0 when none, negative on
+// failure.
+int Service(Host* host, EventRecord& event) noexcept;
+
+// Sends the bytes as one reliable packet on channel 0; false when ENet refused it (the packet
+// is then destroyed, not leaked).
+bool SendReliable(Peer* peer, std::span<const uint8_t> bytes) noexcept;
+// Whether the peer is connected and not on its way out (a lost or leaving peer refuses sends
+// until its disconnect event is collected).
+bool IsConnected(const Peer* peer) noexcept;
+// Asks the peer to disconnect; its disconnect event follows.
+void Disconnect(Peer* peer) noexcept;
+
+// A received packet's bytes.
+std::span<const uint8_t> PacketBytes(const Packet* packet) noexcept;
+void DestroyPacket(Packet* packet) noexcept;
+
+}  // namespace corvex::enet

@@ -1,0 +1,188 @@
+// Helpers shared by the audio tests: the committed sounds and the patterns they were made from
+// (tests/audio/data/make_test_sounds.py), in-memory streams, and a WAV builder for headers the
+// committed files do not cover.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/AudioDriver.h"
+#include "audio/AudioSampleLoader.h"
+#include "audio/OggLoader.h"
+#include "audio/WavCodec.h"
+#include "stream/Bank.h"
+#include "stream/EndianStream.h"
+#include "stream/RamStream.h"
+
+namespace corvex::audio_testing {
+
+// The last loader of the chain: it answers Null, and counts the calls and the stream position
+// it was shown, so tests see that the chain went on past the loaders that refused.
+class ProbeLoader : public TAudioSampleLoader {
+ public:
+  Ref<TAudioSample> LoadFrom(const Ref<TStream>& stream) override {
+    ++calls;
+    lastPosition = stream->Pos();
+    return Null;
+  }
+  int calls = 0;
+  int32_t lastPosition = -1;
+};
+
+// Every module the audio tests touch, initialised once; the probe goes in first, so it is
+// asked last (after the WAV and the Ogg Vorbis loaders).
+inline ProbeLoader& Probe() {
+  static ProbeLoader* probe = [] {
+    auto* created = new ProbeLoader();  // the chain holds it
+    InitRamStreamModule();
+    InitEndianStreamModule();
+    InitBankModule();
+    InitBankStreamModule();
+    InitOggLoaderModule();
+    InitWavLoaderModule();
+    InitAudioModule();
+    return created;
+  }();
+  return *probe;
+}
+inline void InitModules() {
+  Probe();
+}
+
+// The loader of type T that its module registered.
+template <class T>
+Ref<T> RegisteredLoader() {
+  for (Ref<TAudioSampleLoader> loader = AudioSampleLoaders(); loader; loader = loader->Next()) {
+    if (Ref<T> found = Cast<T>(loader)) return found;
+  }
+  ADD_FAILURE() << "loader not registered";
+  return Null;
+}
+
+inline std::string DataPath(const std::string& name) {
+  return std::string(CORVEX_AUDIO_TEST_DATA) + "/" + name;
+}
+
+inline std::string ReadDataFile(const std::string& name) {
+  std::ifstream in(DataPath(name), std::ios::binary);
+  EXPECT_TRUE(in.good()) << name;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A read-only memory stream over the bytes, which must outlive it.
+inline Ref<TStream> MemoryStream(std::string& bytes) {
+  return TRamStream::Create(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
+}
+
+// The sample's frames as bytes.
+inline std::string SampleBytes(const Ref<TAudioSample>& sample) {
+  return std::string(reinterpret_cast<const char*>(sample->Samples()),
+                     static_cast<std::size_t>(sample->ByteCount()));
+}
+
+// Whether two byte strings are equal; on a difference, says where instead of printing both.
+inline testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                     << " were expected; the first difference is at byte " << at;
+}
+
+// One line of data/expected.txt.
+struct ExpectedSound {
+  std::string file;
+  bool loads = false;
+  int32_t frames = 0;
+  int32_t hertz = 0;
+  int32_t format = 0;
+};
+
+inline std::vector<ExpectedSound> ExpectedSounds() {
+  std::vector<ExpectedSound> sounds;
+  std::istringstream lines(ReadDataFile("expected.txt"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    ExpectedSound sound;
+    std::string second;
+    words >> sound.file >> second;
+    if (sound.file.empty()) continue;
+    if (second != "null") {
+      sound.loads = true;
+      sound.frames = std::stoi(second);
+      words >> sound.hertz >> sound.format;
+    }
+    sounds.push_back(sound);
+  }
+  return sounds;
+}
+
+// ---- the patterns of the committed PCM files ----
+
+inline uint8_t Pattern8(int32_t i, int channel) {
+  return static_cast<uint8_t>(channel == 0 ? (i * 37 + 11) % 256 : (i * 53 + 200) % 256);
+}
+inline int16_t Pattern16(int32_t i, int channel) {
+  const int64_t n = i;
+  return static_cast<int16_t>(channel == 0 ? (n * 4099 + 12345) % 65536 - 32768
+                                           : (n * 8191 + 777) % 65536 - 32768);
+}
+
+// The frames a pattern file holds, as the loader must give them (16-bit little-endian).
+inline std::string PatternBytes(int32_t format, int32_t frames) {
+  std::string bytes;
+  const int channels = SampleFormatChannels[format];
+  const bool wide = SampleFormatBytes[format] / channels == 2;
+  for (int32_t i = 0; i < frames; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      if (wide) {
+        const auto value = static_cast<uint16_t>(Pattern16(i, c));
+        bytes += static_cast<char>(value & 0xFF);
+        bytes += static_cast<char>(value >> 8);
+      } else {
+        bytes += static_cast<char>(Pattern8(i, c));
+      }
+    }
+  }
+  return bytes;
+}
+
+// ---- WAV files made in the test ----
+
+inline void PutU16(std::string& out, uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+inline void PutU32(std::string& out, uint32_t value) {
+  PutU16(out, value & 0xFFFF);
+  PutU16(out, value >> 16);
+}
+
+// A RIFF WAVE header with a 16-byte PCM format chunk, then a "data" chunk header announcing
+// `dataSize` bytes; the caller appends what the data chunk really holds.
+inline std::string WavHeader(int32_t channels, int32_t hertz, int32_t bits, uint32_t dataSize,
+                             int32_t formatTag = 1) {
+  std::string out = "RIFF";
+  PutU32(out, 36 + dataSize);
+  out += "WAVEfmt ";
+  PutU32(out, 16);
+  PutU16(out, static_cast<uint32_t>(formatTag));
+  PutU16(out, static_cast<uint32_t>(channels));
+  PutU32(out, static_cast<uint32_t>(hertz));
+  PutU32(out, static_cast<uint32_t>(hertz * channels * bits / 8));
+  PutU16(out, static_cast<uint32_t>(channels * bits / 8));
+  PutU16(out, static_cast<uint32_t>(bits));
+  out += "data";
+  PutU32(out, dataSize);
+  return out;
+}
+
+}  // namespace corvex::audio_testing
