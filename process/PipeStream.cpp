@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "process/ProcessPlatform.h"
 #include "runtime/Exceptions.h"
 
 namespace corvex {

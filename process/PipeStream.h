@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "process/ProcessPlatform.h"
+#include "process/ProcessHandles.h"
 #include "runtime/Array.h"
 #include "stream/Stream.h"
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/List.h"
+#include "process/ProcessPlatform.h"
 #include "runtime/CrashActions.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Module.h"

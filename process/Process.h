@@ -7,7 +7,7 @@
 
 #include "data/List.h"
 #include "process/PipeStream.h"
-#include "process/ProcessPlatform.h"
+#include "process/ProcessHandles.h"
 #include "runtime/Object.h"
 #include "runtime/String.h"
 

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the example programs and runs them one after another in a window for a person to look
+# at: each runs until you press Escape or close its window, then the next one starts. Without a
+# display they run on a virtual one, each driven for a few frames, and their screenshots are
+# kept in build/release/test-output.
+# Usage: tools/run-examples.sh [NAME...]   (names as in examples/, e.g. sprites text)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/release -j "$(nproc)"
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+  for source in examples/*.cpp; do names+=("$(basename "$source" .cpp)"); done
+fi
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  for name in "${names[@]}"; do
+    echo "run-examples: $name (Escape goes on to the next)"
+    head -n 12 "examples/$name.cpp" | sed -n '/^\/\//p' | grep -v '^// *$' | sed 's|^// |  |'
+    args=()
+    [ "$name" = shared-dots ] && args=(--listen 0)  # a hub; others join with --dial
+    "build/release/examples/corvex-example-$name" "${args[@]}"
+  done
+  exit 0
+fi
+echo "run-examples: no display; each example runs a few frames on a virtual one instead"
+pattern=$(IFS='|'; echo "${names[*]}")
+exec bash tools/with-display.sh ctest --test-dir build/release -R "^example_($pattern)\$" --output-on-failure
