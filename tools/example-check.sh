@@ -2,7 +2,8 @@
 # Runs one example program on the current X display as its test: waits for its window, sends it
 # the given xdotool commands, saves a screenshot as OUTPUT_FOLDER/<program>.png, presses Escape
 # and expects the program to end with status 0. Every wait is bounded; the program also stops by
-# itself after CORVEX_EXAMPLE_FRAMES frames (600 unless set) should Escape never arrive.
+# itself after CORVEX_EXAMPLE_FRAMES frames (2400 unless set: 40 s at 60 Hz, and enough for
+# unpaced frames between the commands) should Escape never arrive.
 # Usage: example-check.sh PROGRAM XWD2PNG OUTPUT_FOLDER [XDOTOOL_COMMANDS]
 # In XDOTOOL_COMMANDS, the word WINDOW stands for the program's window id.
 set -euo pipefail
@@ -14,7 +15,7 @@ name=$(basename "$program")
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-CORVEX_EXAMPLE_FRAMES=${CORVEX_EXAMPLE_FRAMES:-600} "$program" &
+CORVEX_EXAMPLE_FRAMES=${CORVEX_EXAMPLE_FRAMES:-2400} "$program" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 

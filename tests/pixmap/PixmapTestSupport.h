@@ -18,6 +18,7 @@
 #include "stream/Bank.h"
 #include "stream/EndianStream.h"
 #include "stream/RamStream.h"
+#include "tests/support/TestFiles.h"
 
 namespace corvex::pixmap_testing {
 
@@ -48,15 +49,12 @@ inline std::string DataPath(const std::string& name) {
 }
 
 inline std::string ReadDataFile(const std::string& name) {
-  std::ifstream in(DataPath(name), std::ios::binary);
-  EXPECT_TRUE(in.good()) << name;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  EXPECT_TRUE(test_files::ReadFileBytes(DataPath(name), bytes)) << name;
+  return bytes;
 }
 
-// A read-only memory stream over the bytes, which must outlive it.
-inline Ref<TStream> MemoryStream(std::string& bytes) {
-  return TRamStream::Create(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
-}
+using test_files::MemoryStream;
 
 // Decodes the bytes through the whole loader chain.
 inline Ref<TPixmap> ReadPixmapFrom(std::string bytes) {

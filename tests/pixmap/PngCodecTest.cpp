@@ -184,7 +184,9 @@ TEST_F(PngCodecTest, HeaderFieldsAndCompressionLevelAreWhatWasAskedFor) {
     const std::string data = Chunk(png, "IDAT");
     ASSERT_GE(data.size(), 2u);
     EXPECT_EQ(static_cast<uint8_t>(data[1]) >> 6, levelClass) << "level " << level;
-    if (level == 0) EXPECT_GT(data.size(), 21u * (1 + 37 * 3)) << "stored, not compressed";
+    if (level == 0) {
+      EXPECT_GT(data.size(), 21u * (1 + 37 * 3)) << "stored, not compressed";
+    }
     EXPECT_EQ(ReadPixmapFrom(png)->GetPixel(36, 20), source->GetPixel(36, 20));
   }
   const Ref<TBankStream> gray = OutputStream();

@@ -238,7 +238,9 @@ void CheckHelperLeavesNoChild(const char* mode, End end, const char* lastLine, c
   end(helper->ProcessId());
   EXPECT_TRUE(Eventually([&] { return helper->Running() == 0; }));
   EXPECT_TRUE(Eventually([&] { return Ended(child) && Ended(grandchild); }));
-  if (*lastLine != '\0') EXPECT_EQ(PollLine(helper->Pipe()), String(lastLine));
+  if (*lastLine != '\0') {
+    EXPECT_EQ(PollLine(helper->Pipe()), String(lastLine));
+  }
   EXPECT_EQ(ReadToEnd(helper->Pipe()), "");
   EXPECT_EQ(ReadToEnd(helper->ErrorPipe()), errors);
   helper->Kill();

@@ -16,6 +16,7 @@
 
 #include "runtime/Exceptions.h"
 #include "stream/Stream.h"
+#include "tests/support/TestFiles.h"
 
 namespace corvex::testing_support {
 
@@ -89,8 +90,9 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes;
+  test_files::ReadFileBytes(path, bytes);
+  return bytes;
 }
 
 // `base` with a number no earlier call gave: registries keep their entries for the whole

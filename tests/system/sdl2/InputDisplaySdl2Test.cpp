@@ -160,7 +160,9 @@ TEST_F(InputDisplayTest, KeypadKeysFollowNumLock) {
       if (((SDL_GetModState() & KMOD_NUM) != 0) != wanted) Xdo("key Num_Lock");
     }
   } restore{numLockOn};
-  if (numLockOn) ASSERT_EQ(Xdo("key Num_Lock"), 0);
+  if (numLockOn) {
+    ASSERT_EQ(Xdo("key Num_Lock"), 0);
+  }
   ASSERT_EQ(Xdo("key " + keys), 0);
   ASSERT_TRUE(PumpUntil([&] { return Only({EVENT_KEYUP}).size() >= 11; }));
   EXPECT_EQ(keypadDowns(), (std::vector<int32_t>{45, 35, 40, 34, 37, 12, 39, 36, 38, 33, 46}));
