@@ -76,6 +76,10 @@ class TOrbuHost : public Object {
   virtual void Shutdown();
   // Sends the message to every peer but `except`; peers that are on their way out are skipped.
   virtual void Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except);
+  // Takes in one packet the peer sent: checks it, applies it to the object it names and relays
+  // it to the other peers; a packet that fails a check is dropped. The pump calls it for every
+  // packet it receives.
+  virtual void HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet);
   // Adds a peer and sends it a created message of every object it has not seen.
   virtual Ref<TOrbuPeer> AttachPeer(enet::Peer* enetPeer);
   virtual Ref<TList> AllObjects();
@@ -118,7 +122,6 @@ class TOrbuHost : public Object {
   void SendLocalChanges();
   void HandleEvent(ENetEvent& event);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
-  void HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
   Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
   // The lowest free id, or 0 when every id is taken.

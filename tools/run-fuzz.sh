@@ -3,7 +3,8 @@
 #   bash tools/run-fuzz.sh pixmap 600
 # New interesting inputs collect in build/fuzz/corpus/TARGET (the committed seeds in
 # fuzz/corpus/TARGET are only read); a crash is saved in build/fuzz/crashes/ and ends the run
-# with a non-zero status. Targets: pixmap datastream textstream pacindex freetype audiosample.
+# with a non-zero status. Targets: pixmap datastream textstream pacindex freetype audiosample
+# orbupacket.
 # Set CORVEX_FUZZ_NO_BUILD=1 to skip the build step (tools/run-tests.sh builds once for all).
 set -euo pipefail
 cd "$(dirname "$0")/.."

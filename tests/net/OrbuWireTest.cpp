@@ -292,6 +292,32 @@ TEST_F(OrbuWireTest, AClosedNewObjectLeavesAtThePumpWithoutATrace) {
   EXPECT_FALSE(host_->byId[object->id]);
 }
 
+// The pump's step for one received packet, driven without a connection (as the fuzzer does).
+TEST_F(OrbuWireTest, PacketsFromAPeerAreCheckedThenApplied) {
+  const Ref<TOrbuPeer> peer = host_->AttachPeer(nullptr);
+  const Ref<TOrbuPeer> other = host_->AttachPeer(nullptr);
+  const uint8_t created[] = {0x10, 0x0A, 0x60, 0x00, 0x02, 0x68, 0x69, 0x83, 0x07};
+  host_->HandleReceive(peer, created);
+  ASSERT_EQ(host_->created->Count(), 1);
+  const Ref<TOrbuObject> object(static_cast<TOrbuObject*>(host_->created->First().Get()));
+  EXPECT_EQ(object->id, 1);
+  EXPECT_EQ(object->peer, peer);
+  EXPECT_EQ(FetchOrbuString(object, 0), String("hi"));
+  EXPECT_EQ(FetchOrbuInt(object, 3), 7);
+
+  const uint8_t truncated[] = {0x20, 0x0A, 0x83};       // a byte record without its value
+  const uint8_t unknownType[] = {0x20, 0x0A, 0xE0, 0};  // type 7
+  const uint8_t modified[] = {0x20, 0x0A, 0x83, 0x09};
+  host_->HandleReceive(peer, truncated);
+  host_->HandleReceive(peer, unknownType);
+  host_->HandleReceive(other, modified);  // not the owner
+  EXPECT_EQ(FetchOrbuInt(object, 3), 7);
+  EXPECT_TRUE(host_->modified->IsEmpty());
+  host_->HandleReceive(peer, modified);
+  EXPECT_EQ(FetchOrbuInt(object, 3), 9);
+  EXPECT_EQ(host_->modified->Count(), 1);
+}
+
 TEST_F(OrbuWireTest, FreeFunctionsReachTheirOperations) {
   const Ref<TOrbuObject> object = NewOrbuObject(host_);
   PutOrbuFloat(object, 1, 0.5f);
