@@ -203,7 +203,9 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
     }
     case kOrbuModified:
       object = OwnedObject(*peer, wireId);
-      if (!object) return;
+      // Changes that would make the object too large to pack are dropped: a newcomer's welcome
+      // packs every object whole.
+      if (!object || object->PackedSizeWith(msg->data) > kOrbuMaxData) return;
       modified->AddLast(object);
       break;
     case kOrbuClosed:

@@ -1,6 +1,8 @@
 #include "net/OrbuObject.h"
 
+#include <array>
 #include <bit>
+#include <numeric>
 #include <vector>
 
 #include "net/OrbuHost.h"
@@ -318,6 +320,26 @@ void TOrbuObject::UnpackSlots(const ByteArray& data) {
       SetSlotInt(index, static_cast<int32_t>(value));
     }
   }
+}
+
+int32_t TOrbuObject::PackedSizeWith(const ByteArray& data) const {
+  std::array<int32_t, kOrbuSlotCount> sizes{};
+  for (int32_t index = 0; index < kOrbuSlotCount; ++index) sizes[index] = RecordSize(*slots[index]);
+  RecordReader reader(data);
+  while (!reader.AtEnd()) {
+    uint32_t tag = 0;
+    uint32_t length = 0;
+    reader.Take(1, tag);
+    const int32_t type = static_cast<int32_t>(tag / 32);
+    if (type == kOrbuString) {
+      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) break;
+      sizes[tag % 32] = 3 + static_cast<int32_t>(length);
+    } else {
+      if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) break;
+      sizes[tag % 32] = 1 + FixedValueSize(type);
+    }
+  }
+  return std::accumulate(sizes.begin(), sizes.end(), 0);
 }
 
 Ref<TOrbuObject> TOrbuObject::Create(int32_t id, int32_t state, const Ref<TOrbuHost>& host,

@@ -108,6 +108,10 @@ class TOrbuObject : public Object {
   // unknown type and "Corrupt Orbu message" for a record that runs past the end; the records
   // before it stay applied.
   virtual void UnpackSlots(const ByteArray& data);
+  // The bytes all set slots would pack to once well-formed `data` were unpacked (its records
+  // sized as they stand), so that data from a peer can be refused before it makes the object
+  // too large to pack.
+  int32_t PackedSizeWith(const ByteArray& data) const;
 
   static Ref<TOrbuObject> Create(int32_t id, int32_t state, const Ref<TOrbuHost>& host,
                                  const Ref<TOrbuPeer>& peer);

@@ -1,6 +1,8 @@
 // Slots, half-precision floats, packed records and the object states, without a network.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -315,6 +317,25 @@ TEST_F(OrbuWireTest, PacketsFromAPeerAreCheckedThenApplied) {
   EXPECT_TRUE(host_->modified->IsEmpty());
   host_->HandleReceive(peer, modified);
   EXPECT_EQ(FetchOrbuInt(object, 3), 9);
+  EXPECT_EQ(host_->modified->Count(), 1);
+}
+
+TEST_F(OrbuWireTest, APeerCannotGrowAnObjectPastWhatPacks) {
+  const Ref<TOrbuPeer> peer = host_->AttachPeer(nullptr);
+  // A state byte, the id, and one string record of 40000 bytes in slot `index`.
+  const auto packet = [](uint8_t state, uint8_t index) {
+    std::vector<uint8_t> bytes = {state, 0x0A, static_cast<uint8_t>(0x60 + index), 0x9C, 0x40};
+    bytes.resize(bytes.size() + 40000, 'x');
+    return bytes;
+  };
+  host_->HandleReceive(peer, packet(0x10, 0));
+  ASSERT_EQ(host_->created->Count(), 1);
+  const Ref<TOrbuObject> object(static_cast<TOrbuObject*>(host_->created->First().Get()));
+  host_->HandleReceive(peer, packet(0x20, 1));  // together 80006 bytes: dropped
+  EXPECT_EQ(FetchOrbuString(object, 1), String(""));
+  EXPECT_TRUE(host_->modified->IsEmpty());
+  EXPECT_EQ(object->FullCreateMsg()->data.Length(), 40003);  // what a newcomer's welcome packs
+  host_->HandleReceive(peer, packet(0x20, 0));               // replaces slot 0: still fits
   EXPECT_EQ(host_->modified->Count(), 1);
 }
 
