@@ -19,6 +19,17 @@ bool IsConvertibleFormat(int32_t format) noexcept {
   return format >= SAMPLE_MONO8 && format <= SAMPLE_STEREO16BE;
 }
 
+// `count` 16-bit stereo frames with the bytes of each value swapped: little-endian to
+// big-endian and back.
+void SwapStereo16(const uint8_t* __restrict s, uint8_t* __restrict d, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i, s += 4, d += 4) {
+    d[0] = s[1];
+    d[1] = s[0];
+    d[2] = s[3];
+    d[3] = s[2];
+  }
+}
+
 // `count` frames of `format` into SAMPLE_STEREO16BE (4 bytes a frame, high byte first).
 void Expand(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
   const auto n = static_cast<std::size_t>(count);
@@ -52,12 +63,7 @@ void Expand(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, 
       }
       break;
     case SAMPLE_STEREO16LE:
-      for (std::size_t i = 0; i < n; ++i, s += 4, d += 4) {
-        d[0] = s[1];
-        d[1] = s[0];
-        d[2] = s[3];
-        d[3] = s[2];
-      }
+      SwapStereo16(s, d, n);
       break;
     case SAMPLE_STEREO16BE:
       std::memcpy(d, s, n * 4);
@@ -109,12 +115,7 @@ void Pack(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, in
       }
       break;
     case SAMPLE_STEREO16LE:
-      for (std::size_t i = 0; i < n; ++i, s += 4, d += 4) {
-        d[0] = s[1];
-        d[1] = s[0];
-        d[2] = s[3];
-        d[3] = s[2];
-      }
+      SwapStereo16(s, d, n);
       break;
     case SAMPLE_STEREO16BE:
       std::memcpy(d, s, n * 4);
