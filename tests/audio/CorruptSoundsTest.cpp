@@ -3,10 +3,8 @@
 // outside its buffers (run under AddressSanitizer) and without leaving frames unwritten.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
 #include "AudioTestSupport.h"
+#include "tests/support/DamagedCopies.h"
 
 namespace corvex {
 namespace {
@@ -29,15 +27,7 @@ uint64_t FrameSum(const Ref<TAudioSample>& sample) {
 // allocation to the next) and be Null or a sane sample no larger than the input allows.
 template <class Decode>
 void ExpectNullOrWhole(const std::string& bytes, Decode decode, const std::string& what) {
-  Ref<TAudioSample> results[2];
-  for (Ref<TAudioSample>& result : results) {
-    std::string copy = bytes;
-    try {
-      result = decode(MemoryStream(copy));
-    } catch (const TStreamException&) {
-      result = Null;  // a loader called alone may report a stream that runs dry
-    }
-  }
+  const auto results = damaged_copies::DecodeTwice<TAudioSample>(bytes, decode);
   ASSERT_EQ(results[0].IsNull(), results[1].IsNull()) << what;
   if (!results[0]) return;
   for (const Ref<TAudioSample>& result : results) {
@@ -74,24 +64,15 @@ TEST_P(CorruptSoundsTest, TruncatedCopiesGiveNullOrAWholeSample) {
 }
 
 TEST_P(CorruptSoundsTest, BitFlippedCopiesGiveNullOrAWholeSample) {
-  const std::string bytes = ReadDataFile(GetParam());
-  std::mt19937 random(static_cast<uint32_t>(std::hash<std::string>()(GetParam())));
-  for (int trial = 0; trial < 60; ++trial) {
-    std::string damaged = bytes;
-    // Headers matter most: half the flips land in the first 64 bytes.
-    const std::size_t span = trial % 2 == 0 ? std::min<std::size_t>(64, damaged.size()) : damaged.size();
-    const int flips = 1 + trial % 3;
-    for (int i = 0; i < flips; ++i) damaged[random() % span] ^= static_cast<char>(1 << (random() % 8));
-    ExpectEveryLoaderSurvives(damaged, GetParam() + " flip trial " + std::to_string(trial));
+  const std::vector<std::string> copies =
+      damaged_copies::BitFlippedCopies(ReadDataFile(GetParam()), GetParam());
+  for (std::size_t trial = 0; trial < copies.size(); ++trial) {
+    ExpectEveryLoaderSurvives(copies[trial], GetParam() + " flip trial " + std::to_string(trial));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(CommittedSounds, CorruptSoundsTest, testing::ValuesIn(SoundFiles()),
-                         [](const testing::TestParamInfo<std::string>& file) {
-                           std::string name = file.param;
-                           std::replace(name.begin(), name.end(), '.', '_');
-                           return name;
-                         });
+                         damaged_copies::FileTestName);
 
 }  // namespace
 }  // namespace corvex

@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
 
 #include "PixmapTestSupport.h"
 #include "pixmap/BmpLoader.h"
 #include "pixmap/JpegCodec.h"
 #include "pixmap/PngCodec.h"
 #include "pixmap/TgaLoader.h"
+#include "tests/support/DamagedCopies.h"
 
 namespace corvex {
 namespace {
@@ -45,15 +45,7 @@ uint64_t PixelSum(const Ref<TPixmap>& pixmap) {
 // from one allocation to the next) and be Null or a whole, sane pixmap.
 template <class Decode>
 void ExpectNullOrWhole(const std::string& bytes, Decode decode, const std::string& what) {
-  Ref<TPixmap> results[2];
-  for (Ref<TPixmap>& result : results) {
-    std::string copy = bytes;
-    try {
-      result = decode(MemoryStream(copy));
-    } catch (const TStreamException&) {
-      result = Null;  // a decoder called alone may report a stream that runs dry
-    }
-  }
+  const auto results = damaged_copies::DecodeTwice<TPixmap>(bytes, decode);
   ASSERT_EQ(results[0].IsNull(), results[1].IsNull()) << what;
   if (!results[0]) return;
   for (const Ref<TPixmap>& result : results) {
@@ -93,26 +85,15 @@ TEST_P(CorruptImagesTest, TruncatedCopiesGiveNullOrAWholePixmap) {
 }
 
 TEST_P(CorruptImagesTest, BitFlippedCopiesGiveNullOrAWholePixmap) {
-  const std::string bytes = ReadDataFile(GetParam());
-  std::mt19937 random(static_cast<uint32_t>(std::hash<std::string>()(GetParam())));
-  for (int trial = 0; trial < 60; ++trial) {
-    std::string damaged = bytes;
-    // Headers matter most: half the flips land in the first 64 bytes.
-    const std::size_t span = trial % 2 == 0 ? std::min<std::size_t>(64, damaged.size()) : damaged.size();
-    const int flips = 1 + trial % 3;
-    for (int i = 0; i < flips; ++i) {
-      damaged[random() % span] ^= static_cast<char>(1 << (random() % 8));
-    }
-    ExpectEveryDecoderSurvives(damaged, GetParam() + " flip trial " + std::to_string(trial));
+  const std::vector<std::string> copies =
+      damaged_copies::BitFlippedCopies(ReadDataFile(GetParam()), GetParam());
+  for (std::size_t trial = 0; trial < copies.size(); ++trial) {
+    ExpectEveryDecoderSurvives(copies[trial], GetParam() + " flip trial " + std::to_string(trial));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(CommittedImages, CorruptImagesTest, ::testing::ValuesIn(ImageFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& file) {
-                           std::string name = file.param;
-                           std::replace(name.begin(), name.end(), '.', '_');
-                           return name;
-                         });
+                         damaged_copies::FileTestName);
 
 }  // namespace
 }  // namespace corvex
