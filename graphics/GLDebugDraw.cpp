@@ -22,6 +22,15 @@ inline constexpr float kGlyphU = 0.0078125f;        // 8 of the font texture's 1
 
 // The font texture, made in the shared context on first use; it lives as long as that context.
 constinit GLuint g_fontTexture = 0;
+using DrawingFlush = void (*)();
+constinit DrawingFlush g_pendingDrawingFlush = nullptr;
+
+// Whether debug drawing can happen; if so, what is waiting elsewhere has been issued first.
+bool ReadyToDraw() {
+  if (!glplatform::HasCurrentGLContext()) return false;
+  if (g_pendingDrawingFlush != nullptr) g_pendingDrawingFlush();
+  return true;
+}
 
 // Saves what the debug functions change and sets up pixel coordinates over the viewport:
 // (0, 0) at the top left, the viewport's size at the bottom right.
@@ -99,8 +108,12 @@ Ref<TPixmap> AsRGBA(const Ref<TPixmap>& pixmap) {
 
 }  // namespace
 
+void SetGLPendingDrawingFlush(void (*flush)()) {
+  g_pendingDrawingFlush = flush;
+}
+
 void GLDebugText(const String& text, float x, float y) {
-  if (!glplatform::HasCurrentGLContext()) return;
+  if (!ReadyToDraw()) return;
   const GLuint texture = FontTexture();
   const DebugDrawScope scope;
   glCheck(glEnable(GL_TEXTURE_2D));
@@ -123,7 +136,7 @@ void GLDebugText(const String& text, float x, float y) {
 }
 
 void GLDebugRect(float x, float y, float width, float height) {
-  if (!glplatform::HasCurrentGLContext()) return;
+  if (!ReadyToDraw()) return;
   const DebugDrawScope scope;
   glCheck(glDisable(GL_TEXTURE_2D));  // a plain quad, whatever the caller left enabled
   glBegin(GL_QUADS);
@@ -135,7 +148,7 @@ void GLDebugRect(float x, float y, float width, float height) {
 }
 
 void GLDebugPixmap(const Ref<TPixmap>& pixmap, float x, float y) {
-  if (!glplatform::HasCurrentGLContext()) return;
+  if (!ReadyToDraw()) return;
   // The GL draws pixel rows from the bottom up.
   const Ref<TPixmap> rows = AsRGBA(MirrorPixmapY(pixmap));
   if (!rows || rows->Pixels() == nullptr) return;

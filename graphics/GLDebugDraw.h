@@ -19,6 +19,11 @@ void GLDebugRect(float x, float y, float width, float height);
 // Draws the pixmap's pixels (not a texture) with its top left at (x, y).
 void GLDebugPixmap(const Ref<TPixmap>& pixmap, float x, float y);
 
+// Registers the function that issues drawing a layer above has collected and not yet given to
+// OpenGL (the 2D driver's batch), called before each debug drawing so that it lands on top of
+// what was drawn before it. Null: nothing is waiting anywhere.
+void SetGLPendingDrawingFlush(void (*flush)());
+
 // Uploads the pixmap as a new RGBA8 texture of a size the GL accepts (resized to it when
 // needed), with every mipmap level down to 1 by 1 when `mipmapped`; answers its name. Sets no
 // texture parameters; the binding and unpack row length stay as they were.

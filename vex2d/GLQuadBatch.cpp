@@ -18,13 +18,17 @@ struct Color {
   GLfloat rgba[4];
 };
 
-// Large enough that a frame of text or sprites goes out in a call or two; 1 MiB.
+// Large enough that a frame of text or sprites goes out in a call or two; 1 MiB. Every vertex
+// of a full array has a 16-bit index.
 constexpr int kCapacity = 32768;
+static_assert(kCapacity <= 65536);
 
 // The array, made at the first quad and kept until the process ends (drawing may still
 // happen while static objects are being destroyed).
 Vertex* g_vertices = nullptr;
 Color* g_colors = nullptr;
+// The two triangles of every quad slot, fixed for the array's life.
+GLushort* g_indices = nullptr;
 int g_count = 0;
 // Whether every collected vertex has the colour of the first: then OpenGL gets that colour
 // once instead of an array of it, which is less work for it per vertex.
@@ -42,6 +46,10 @@ void FlushQuads() {
   if (g_count == 0) return;
   const int count = g_count;
   g_count = 0;
+  // Usually the driver's colour, but a program or debug drawing may have set one of its own
+  // since the quads were collected; it is current again afterwards.
+  GLfloat current[4];
+  glGetFloatv(GL_CURRENT_COLOR, current);
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &g_vertices[0].x);
@@ -52,19 +60,26 @@ void FlushQuads() {
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_FLOAT, sizeof(Color), g_colors[0].rgba);
   }
-  glDrawArrays(GL_QUADS, 0, count);
+  glDrawElements(GL_TRIANGLES, count / 4 * 6, GL_UNSIGNED_SHORT, g_indices);
   glDisableClientState(GL_COLOR_ARRAY);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
-  // Drawing from a colour array leaves the current colour undefined, and a batch of one colour
-  // may have set an older one.
-  glColor4ubv(g_colorBytes);
+  // Drawing from a colour array leaves the current colour undefined.
+  glColor4fv(current);
 }
 
 void AddTexturedQuad(const float (&x)[4], const float (&y)[4], float u0, float v0, float u1, float v1) {
   if (g_vertices == nullptr) {
     g_vertices = new Vertex[kCapacity];
     g_colors = new Color[kCapacity];
+    // Quads split into triangles (0, 1, 3) and (1, 2, 3), as OpenGL splits its own quads on
+    // Mesa, so the shared edge and every pixel come out as glBegin(GL_QUADS) draws them. The
+    // rasteriser takes indexed triangles directly; quads it must first split itself.
+    g_indices = new GLushort[kCapacity / 4 * 6];
+    constexpr int kCorners[6] = {0, 1, 3, 1, 2, 3};
+    for (int quad = 0; quad < kCapacity / 4; ++quad) {
+      for (int i = 0; i < 6; ++i) g_indices[quad * 6 + i] = static_cast<GLushort>(quad * 4 + kCorners[i]);
+    }
   }
   if (g_count + 4 > kCapacity) FlushQuads();
   if (g_count == 0) {

@@ -1,5 +1,5 @@
 // Textured quads of the OpenGL 2D driver collected into one client-side vertex array and
-// issued with one glDrawArrays, instead of one glBegin/glEnd each. Everything else the driver
+// issued with one glDrawElements, instead of one glBegin/glEnd each. Everything else the driver
 // issues (state changes, other primitives, read-backs, context changes, texture work) first
 // flushes what has been collected, so OpenGL sees every call in the order it was made.
 #pragma once

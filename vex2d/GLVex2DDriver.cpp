@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "graphics/GLCheck.h"
+#include "graphics/GLDebugDraw.h"
 #include "graphics/GLGraphics.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
@@ -52,7 +53,7 @@ int32_t OvalSegments(float rx, float ry) {
 }
 
 // The first flip hook: the frame's quads reach OpenGL before any other hook runs, so that a
-// hook drawing with OpenGL of its own (an overlay, GLDebugText) draws over them.
+// hook drawing with OpenGL of its own (an overlay) draws over them.
 Ref<Object> FlushBeforeFlipHooks(int32_t /*id*/, const Ref<Object>& data, const Ref<Object>& /*context*/) {
   FlushQuads();
   return data;
@@ -415,6 +416,7 @@ void InitGLVex2DModule() {
   InitGLGraphicsModule();
   SelectGraphicsDriver(GLVex2DDriverInstance(), GfxBackBuffer);
   AttachHook(FlipHookId(), &FlushBeforeFlipHooks, Null, std::numeric_limits<int32_t>::max());
+  SetGLPendingDrawingFlush(&FlushGLDrawing);
 }
 
 }  // namespace corvex

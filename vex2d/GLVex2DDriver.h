@@ -78,7 +78,8 @@ void UploadPixmap(const Ref<TPixmap>& pixmap, int32_t flags);
 // flushes by itself before every other OpenGL call it makes (state changes, other primitives,
 // GrabPixels and the captures, FlipPage before its hooks, context changes, texture work), so
 // only a program that calls OpenGL itself between drawing calls (glReadPixels, its own
-// geometry, state it changes, GLDebugText and companions) needs it: call it before those.
+// geometry, state it changes) needs it: call it before those. GLDebugText and its companions
+// call it themselves.
 void FlushGLDrawing();
 // Non-zero (the default): textured quads are collected and drawn together. SetGLTexturePages
 // (GLTexturePages.h) is the matching switch for shared texture pages. Zero: every quad
@@ -87,7 +88,8 @@ void SetGLBatching(int32_t enable);
 int32_t GLBatching();
 
 // The OpenGL 2D driver module's initialiser: selects GLVex2DDriverInstance with the default
-// graphics flags GfxBackBuffer and puts FlushGLDrawing first in the flip hooks.
+// graphics flags GfxBackBuffer and puts FlushGLDrawing first in the flip hooks and before
+// debug drawing.
 void InitGLVex2DModule();
 
 }  // namespace corvex
