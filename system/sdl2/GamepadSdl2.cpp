@@ -1,0 +1,115 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "system/GamepadPlatform.h"
+
+namespace corvex {
+namespace {
+
+// SDL's game controllers seen through the module's platform interface. A pad's id is SDL's
+// instance id, which SDL never hands out twice in a run.
+class TSdl2GamepadPlatform : public TGamepadPlatform {
+ public:
+  TSdl2GamepadPlatform() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Programs poll pads whether or not one of their windows has the focus.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // Starting the service loads SDL's own mappings and those of SDL_GAMECONTROLLERCONFIG.
+    started_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    // Polled, never dispatched: state is refreshed before each read, and the event pump is
+    // spared a stream of axis events nobody takes.
+    if (started_) SDL_GameControllerEventState(SDL_IGNORE);
+  }
+  ~TSdl2GamepadPlatform() override {
+    for (const auto& [id, controller] : open_) SDL_GameControllerClose(controller);
+    // The last user of the service going also drops every mapping added at run time.
+    if (started_) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  }
+  TSdl2GamepadPlatform(const TSdl2GamepadPlatform&) = delete;
+  TSdl2GamepadPlatform& operator=(const TSdl2GamepadPlatform&) = delete;
+
+  void Update() override {
+    if (!started_) return;
+    SDL_GameControllerUpdate();  // also notices pads that came or went
+    // Pads that went are closed; their instance ids are never seen again.
+    for (auto it = open_.begin(); it != open_.end();) {
+      if (SDL_GameControllerGetAttached(it->second)) {
+        ++it;
+      } else {
+        SDL_GameControllerClose(it->second);
+        it = open_.erase(it);
+      }
+    }
+    // Joysticks that have a mapping are opened as pads, so SDL keeps their state.
+    const int devices = SDL_NumJoysticks();
+    for (int device = 0; device < devices; ++device) {
+      const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device);
+      if (id < 0 || open_.contains(id) || !SDL_IsGameController(device)) continue;
+      SDL_GameController* const controller = SDL_GameControllerOpen(device);
+      if (controller != nullptr) open_.emplace(id, controller);
+    }
+  }
+
+  void AttachedPads(std::vector<int64_t>& pads) override {
+    pads.clear();
+    for (const auto& [id, controller] : open_) pads.push_back(id);
+    // The platform's order, so pads present together take ports as SDL numbers them.
+    std::sort(pads.begin(), pads.end());
+  }
+
+  bool ReadPad(int64_t pad, GamepadReading& reading) override {
+    SDL_GameController* const controller = Find(pad);
+    if (controller == nullptr) return false;
+    reading = GamepadReading();
+    for (int button = 0; button < kGamepadButtons; ++button) {
+      if (SDL_GameControllerGetButton(controller, static_cast<SDL_GameControllerButton>(button)) != 0) {
+        reading.buttons |= 1u << button;
+      }
+    }
+    for (int axis = 0; axis < kGamepadAxes; ++axis) {
+      // -32768 ... 32767 for sticks, 0 ... 32767 for triggers; the extra step below 0 is clamped.
+      const float value =
+          SDL_GameControllerGetAxis(controller, static_cast<SDL_GameControllerAxis>(axis)) / 32767.0f;
+      reading.axes[static_cast<std::size_t>(axis)] = std::max(value, -1.0f);
+    }
+    return true;
+  }
+
+  String PadName(int64_t pad) override {
+    SDL_GameController* const controller = Find(pad);
+    const char* const name = controller != nullptr ? SDL_GameControllerName(controller) : nullptr;
+    return String(name != nullptr ? name : "");
+  }
+
+  bool Rumble(int64_t pad, uint16_t low, uint16_t high, uint32_t milliseconds) override {
+    SDL_GameController* const controller = Find(pad);
+    return controller != nullptr && SDL_GameControllerHasRumble(controller) &&
+           SDL_GameControllerRumble(controller, low, high, milliseconds) == 0;
+  }
+
+  std::string_view MappingPlatform() override { return SDL_GetPlatform(); }
+
+  bool AddMapping(const std::string& line) override {
+    return started_ && SDL_GameControllerAddMapping(line.c_str()) >= 0;
+  }
+
+ private:
+  SDL_GameController* Find(int64_t pad) const {
+    const auto it = open_.find(static_cast<SDL_JoystickID>(pad));
+    return it != open_.end() && SDL_GameControllerGetAttached(it->second) ? it->second : nullptr;
+  }
+
+  bool started_ = false;
+  std::unordered_map<SDL_JoystickID, SDL_GameController*> open_;
+};
+
+}  // namespace
+
+Ref<TGamepadPlatform> platform::NewGamepadPlatform() {
+  return New<TSdl2GamepadPlatform>();
+}
+
+}  // namespace corvex
