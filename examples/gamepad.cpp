@@ -51,6 +51,12 @@ void DrawButton(int32_t port, int32_t button, float x, float y, float size) {
   DrawOval(x - size / 2, y - size / 2, size, size);
 }
 
+// A rectangular button (shoulder, d-pad) with its top left at (x, y).
+void DrawKey(int32_t port, int32_t button, float x, float y, float width, float height) {
+  SetLit(GamepadDown(port, button));
+  DrawRect(x, y, width, height);
+}
+
 // A stick's travel as a disc with its position as a dot; the disc lights while pressed in.
 void DrawStick(int32_t port, int32_t xAxis, int32_t button, float x, float y) {
   constexpr float kRadius = 40;
@@ -90,18 +96,12 @@ void DrawGamepad(int32_t port) {
   DrawBar(110, 100, 120, GamepadAxis(port, GAMEPAD_LEFT_TRIGGER), false);
   DrawBar(410, 100, 120, GamepadAxis(port, GAMEPAD_RIGHT_TRIGGER), false);
   // [/docs:gamepad-read]
-  SetLit(GamepadDown(port, GAMEPAD_LEFT_SHOULDER));
-  DrawRect(110, 120, 120, 16);
-  SetLit(GamepadDown(port, GAMEPAD_RIGHT_SHOULDER));
-  DrawRect(410, 120, 120, 16);
-  SetLit(GamepadDown(port, GAMEPAD_DPAD_UP));
-  DrawRect(228, 278, 24, 24);
-  SetLit(GamepadDown(port, GAMEPAD_DPAD_DOWN));
-  DrawRect(228, 326, 24, 24);
-  SetLit(GamepadDown(port, GAMEPAD_DPAD_LEFT));
-  DrawRect(204, 302, 24, 24);
-  SetLit(GamepadDown(port, GAMEPAD_DPAD_RIGHT));
-  DrawRect(252, 302, 24, 24);
+  DrawKey(port, GAMEPAD_LEFT_SHOULDER, 110, 120, 120, 16);
+  DrawKey(port, GAMEPAD_RIGHT_SHOULDER, 410, 120, 120, 16);
+  DrawKey(port, GAMEPAD_DPAD_UP, 228, 278, 24, 24);
+  DrawKey(port, GAMEPAD_DPAD_DOWN, 228, 326, 24, 24);
+  DrawKey(port, GAMEPAD_DPAD_LEFT, 204, 302, 24, 24);
+  DrawKey(port, GAMEPAD_DPAD_RIGHT, 252, 302, 24, 24);
 }
 
 // A joystick the mappings do not know: its six axes as bars, its buttons as lamps, its hat.
