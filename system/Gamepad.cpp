@@ -301,16 +301,16 @@ int32_t LoadGamepadMappings(const Url& url) {
   if (!ReadMappingFile(url, text)) return 0;
   TGamepadPlatform& pads = Platform();
   const std::string_view platformName = pads.MappingPlatform();
-  int32_t taken = 0;
+  int32_t added = 0;
   std::string_view rest = text;
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
     const std::string_view line = Trimmed(rest.substr(0, end));
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     if (line.empty() || line.front() == '#') continue;
-    if (IsMappingForPlatform(line, platformName) && pads.AddMapping(std::string(line))) ++taken;
+    if (IsMappingForPlatform(line, platformName) && pads.AddMapping(std::string(line))) ++added;
   }
-  return taken;
+  return added;
 }
 
 void SetGamepadPlatform(const Ref<TGamepadPlatform>& platform) {

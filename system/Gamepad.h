@@ -71,9 +71,9 @@ float GamepadDeadZone();
 bool GamepadRumble(int32_t port, float low, float high, int32_t milliseconds);
 // Adds the mappings of a mapping file (one device a line: GUID, name, bindings, as the
 // community's database of mappings spells them) read from the URL. Lines for another platform,
-// comments and lines that do not parse are passed over. Answers how many mappings were taken
-// (new ones and ones replacing the mapping of the same device); 0 when the URL does not open,
-// fails while read or is larger than 16 MiB.
+// comments and lines that do not parse are passed over; a line for a device already mapped
+// replaces its mapping. Answers how many devices gained a mapping they did not have; 0 when the
+// URL does not open, fails while read or is larger than 16 MiB.
 int32_t LoadGamepadMappings(const Url& url);
 
 // The gamepad module's initialiser (the platform's service starts on first use, with its

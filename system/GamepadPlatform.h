@@ -37,7 +37,8 @@ class TGamepadPlatform : public Object {
   virtual bool Rumble(int64_t pad, uint16_t low, uint16_t high, uint32_t milliseconds) = 0;
   // The platform's name as mapping files write it after "platform:".
   virtual std::string_view MappingPlatform() = 0;
-  // Adds one mapping line that has already been checked; false when it was refused.
+  // Adds one mapping line that has already been checked; true when it gave a device a mapping
+  // it did not have.
   virtual bool AddMapping(const std::string& line) = 0;
 };
 

@@ -9,6 +9,13 @@
 namespace corvex {
 namespace {
 
+// The standard names are numbered as SDL numbers its buttons and axes.
+static_assert(GAMEPAD_SOUTH == SDL_CONTROLLER_BUTTON_A && GAMEPAD_NORTH == SDL_CONTROLLER_BUTTON_Y);
+static_assert(GAMEPAD_BACK == SDL_CONTROLLER_BUTTON_BACK &&
+              GAMEPAD_DPAD_RIGHT == SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+static_assert(GAMEPAD_LEFT_X == SDL_CONTROLLER_AXIS_LEFTX &&
+              GAMEPAD_RIGHT_TRIGGER == SDL_CONTROLLER_AXIS_TRIGGERRIGHT);
+
 // SDL's game controllers seen through the module's platform interface. A pad's id is SDL's
 // instance id, which SDL never hands out twice in a run.
 class TSdl2GamepadPlatform : public TGamepadPlatform {
@@ -17,6 +24,8 @@ class TSdl2GamepadPlatform : public TGamepadPlatform {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Programs poll pads whether or not one of their windows has the focus.
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // Face buttons by position: otherwise SDL swaps them on pads whose labels sit elsewhere.
+    SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
     // Starting the service loads SDL's own mappings and those of SDL_GAMECONTROLLERCONFIG.
     started_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     // Polled, never dispatched: state is refreshed before each read, and the event pump is
@@ -93,7 +102,8 @@ class TSdl2GamepadPlatform : public TGamepadPlatform {
   std::string_view MappingPlatform() override { return SDL_GetPlatform(); }
 
   bool AddMapping(const std::string& line) override {
-    return started_ && SDL_GameControllerAddMapping(line.c_str()) >= 0;
+    // 0 is a mapping replaced, or one passed over because of a hint it names.
+    return started_ && SDL_GameControllerAddMapping(line.c_str()) > 0;
   }
 
  private:
