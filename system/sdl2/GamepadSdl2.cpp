@@ -1,7 +1,9 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "system/GamepadPlatform.h"
@@ -102,14 +104,45 @@ class TSdl2GamepadPlatform : public TGamepadPlatform {
   std::string_view MappingPlatform() override { return SDL_GetPlatform(); }
 
   bool AddMapping(const std::string& line) override {
-    // 0 is a mapping replaced, or one passed over because of a hint it names.
-    return started_ && SDL_GameControllerAddMapping(line.c_str()) > 0;
+    if (!started_) return false;
+    // SDL decides on a "hint:" field when the mapping is added but keeps it, and each time the
+    // pad opens it parses every field's value into a 20-byte buffer, reading past the end of
+    // one that fills it. So hints are decided here and left out, and long values refused.
+    std::string kept;
+    int fieldIndex = 0;  // 0 the GUID, 1 the name, then the bindings and properties
+    for (std::size_t start = 0; start < line.size(); ++fieldIndex) {
+      const std::size_t comma = std::min(line.find(',', start), line.size());
+      const std::string_view field(line.data() + start, comma - start);
+      start = comma + 1;
+      if (fieldIndex >= 2 && field.starts_with("hint:")) {
+        if (!HintHolds(field.substr(5))) return false;
+        continue;
+      }
+      const std::size_t colon = field.find(':');
+      if (fieldIndex >= 2 && colon != std::string_view::npos && field.size() - colon > 20) {
+        return false;
+      }
+      if (!field.empty()) kept.append(field).append(",");
+    }
+    return SDL_GameControllerAddMapping(kept.c_str()) > 0;
   }
 
  private:
   SDL_GameController* Find(int64_t pad) const {
     const auto it = open_.find(static_cast<SDL_JoystickID>(pad));
     return it != open_.end() && SDL_GameControllerGetAttached(it->second) ? it->second : nullptr;
+  }
+
+  // A hint condition "[!]NAME[:=DEFAULT]" as SDL reads it: the hint as a boolean (DEFAULT, as
+  // a number, when unset), negated by "!".
+  static bool HintHolds(std::string_view condition) {
+    const bool negate = condition.starts_with('!');
+    if (negate) condition.remove_prefix(1);
+    const std::size_t assign = condition.find(":=");
+    const std::string name(condition.substr(0, assign));
+    const bool byDefault =
+        assign != std::string_view::npos && std::atoi(std::string(condition.substr(assign + 2)).c_str()) != 0;
+    return (SDL_GetHintBoolean(name.c_str(), byDefault ? SDL_TRUE : SDL_FALSE) == SDL_TRUE) != negate;
   }
 
   bool started_ = false;
