@@ -30,9 +30,12 @@ class TSdl2GamepadPlatform : public TGamepadPlatform {
     SDL_SetHint(SDL_HINT_GAMECONTROLLER_USE_BUTTON_LABELS, "0");
     // Starting the service loads SDL's own mappings and those of SDL_GAMECONTROLLERCONFIG.
     started_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
-    // Polled, never dispatched: state is refreshed before each read, and the event pump is
-    // spared a stream of axis events nobody takes.
-    if (started_) SDL_GameControllerEventState(SDL_IGNORE);
+    // Polled, never dispatched: state is refreshed before each read, and the event queue is
+    // spared a stream of axis events nobody takes (the joysticks' too, as their module does).
+    if (started_) {
+      SDL_GameControllerEventState(SDL_IGNORE);
+      SDL_JoystickEventState(SDL_IGNORE);
+    }
   }
   ~TSdl2GamepadPlatform() override {
     for (const auto& [id, controller] : open_) SDL_GameControllerClose(controller);

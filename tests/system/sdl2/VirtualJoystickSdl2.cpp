@@ -21,6 +21,11 @@ int KeepRumble(void* userdata, Uint16 low, Uint16 high) {
 
 }  // namespace
 
+int32_t PendingSdlEvents() {
+  SDL_PumpEvents();
+  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
 VirtualJoystick::VirtualJoystick(const char* name, int32_t axes, int32_t buttons, int32_t hats)
     : VirtualJoystick(name, axes, buttons, hats, Options()) {}
 

@@ -7,6 +7,9 @@
 
 namespace corvex::testing_support {
 
+// How many events wait in SDL's queue after pumping it.
+int32_t PendingSdlEvents();
+
 class VirtualJoystick {
  public:
   struct Options {
