@@ -31,9 +31,8 @@ std::unique_ptr<VirtualJoystick> Attach(const char* name, bool rumble = false) {
 std::string MappingFor(const VirtualJoystick& pad, const char* name) {
   return pad.MappingGuid() + "," + name +
          ",a:b3,b:b2,x:b1,y:b0,back:b4,guide:b5,start:b6,leftstick:b7,rightstick:b8,leftshoulder:b9,"
-         "rightshoulder:b10,dpup:h0.1,dpdown:h0.4,dpleft:h0.8,dpright:h0.2,leftx:a0,lefty:a1,rightx:a2,"
-         "righty:a3,"
-         "lefttrigger:a4,righttrigger:a5,";
+         "rightshoulder:b10,dpup:h0.1,dpdown:h0.4,dpleft:h0.8,dpright:h0.2,"
+         "leftx:a0,lefty:a1,rightx:a2,righty:a3,lefttrigger:a4,righttrigger:a5,";
 }
 
 int32_t LoadMappingText(std::string text) {
