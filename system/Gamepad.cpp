@@ -114,7 +114,7 @@ uint16_t MotorStrength(float strength) {
   return static_cast<uint16_t>(std::lround(std::min(strength, 1.0f) * 65535));
 }
 
-// Mapping files: a mapping file as big as the community's database is well under 1 MiB.
+// The community's whole database is well under 1 MiB: the caps only stop absurd input.
 constexpr int32_t kMaxMappingFileBytes = 16 << 20;
 constexpr std::size_t kMaxMappingLineBytes = 4096;
 
