@@ -23,6 +23,7 @@
 #include "stream/StreamCollection.h"
 #include "system/Event.h"
 #include "system/EventQueue.h"
+#include "system/Gamepad.h"
 #include "system/Hook.h"
 #include "system/InputTracker.h"
 #include "system/Joystick.h"
@@ -94,6 +95,7 @@ void InitFrameworkModules() {
   InitTimerModule();
   InitWavLoaderModule();
   InitJoystickModule();
+  InitGamepadModule();
   InitProcessModule();
 }
 
