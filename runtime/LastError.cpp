@@ -1,5 +1,8 @@
 #include "runtime/LastError.h"
 
+#include <cerrno>
+#include <system_error>
+
 namespace corvex {
 namespace {
 
@@ -34,6 +37,23 @@ void SetLastError(const char* cause) {
 
 void SetLastErrorAbout(const String& thing, const String& cause) {
   Store(thing + ": " + cause);
+}
+
+String ErrnoText(int code) {
+  switch (code) {
+    case ENOENT:
+      return "no such file";
+    case ENOTDIR:
+      return "no such directory";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    default:
+      break;
+  }
+  std::string text = std::generic_category().message(code);
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  return String::FromBytes(text);
 }
 
 uint64_t LastErrorCount() noexcept {

@@ -2,6 +2,7 @@
 // Null, 0 or empty result the call answers, so a program can say more than "it did not load".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "runtime/String.h"
@@ -22,6 +23,23 @@ void SetLastError(const char* cause);
 
 // Records "<thing>: <cause>" whatever subject is in scope, for failures that name their own thing.
 void SetLastErrorAbout(const String& thing, const String& cause);
+
+// Record the cause and answer Null or 0, for failure returns: `return FailNull("truncated");`.
+inline std::nullptr_t FailNull(const String& cause) {
+  SetLastError(cause);
+  return nullptr;
+}
+inline std::nullptr_t FailNull(const char* cause) {
+  SetLastError(cause);
+  return nullptr;
+}
+inline int32_t FailZero(const char* cause) {
+  SetLastError(cause);
+  return 0;
+}
+
+// A short lower-case text for an errno value ("no such file", "connection refused").
+String ErrnoText(int code);
 
 // Counts the calling thread's recorded failures: a layer compares two readings to learn whether a
 // lower layer has already said why (a loader chain then keeps the more precise reason).
