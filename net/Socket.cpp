@@ -1,9 +1,11 @@
 #include "net/Socket.h"
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "net/SocketPlatform.h"
+#include "runtime/LastError.h"
 
 namespace corvex {
 
@@ -42,13 +44,15 @@ int32_t TSocket::IsConnected() {
 }
 
 int32_t TSocket::BindPort(int32_t port) {
-  if (handle_ < 0 || !platform::BindSocket(handle_, port)) return 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  if (!platform::BindSocket(handle_, port)) return FailZero(ErrnoText(errno));
   RefreshLocalEnd();
   return 1;
 }
 
 int32_t TSocket::ConnectTo(int32_t address, int32_t port) {
-  if (handle_ < 0 || !platform::ConnectSocket(handle_, address, port)) return 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  if (!platform::ConnectSocket(handle_, address, port)) return FailZero(ErrnoText(errno));
   RefreshLocalEnd();
   RefreshRemoteEnd();
   return 1;
@@ -202,6 +206,7 @@ Array<int32_t> LookupHostAddresses(const String& name) {
 int32_t LookupHostAddress(const String& name, int32_t index) {
   if (index < 0) return 0;
   const std::vector<int32_t> addresses = platform::LookupIPv4Addresses(name.ToBytes());
+  if (addresses.empty()) SetLastError("unknown host " + name);
   return static_cast<std::size_t>(index) < addresses.size() ? addresses[static_cast<std::size_t>(index)] : 0;
 }
 

@@ -29,13 +29,17 @@ Ref<TPixmapLoader> PixmapLoaders() {
 Ref<TPixmap> ReadPixmap(const Url& url) {
   const String name = url.Text();
   const ErrorSubject subject(&name);
+  // A stream that opened with a complaint (an HTTP error page) or a loader that recognised its
+  // format and failed says why; otherwise no loader knew the data.
+  const uint64_t failures = LastErrorCount();
   const Ref<TStream> stream = OpenReadStream(url);
   if (!stream) return Null;
   const StreamCloser closer(stream);
   const int32_t start = stream->Pos();
-  if (start == -1) return FailNull("stream cannot tell its position");
-  // A loader that recognised its format and failed says why; otherwise no loader knew it.
-  const uint64_t failures = LastErrorCount();
+  if (start == -1) {
+    if (LastErrorCount() == failures) SetLastError("stream cannot go back to its start");
+    return Null;
+  }
   for (TPixmapLoader* loader = g_pixmapLoaders; loader != nullptr; loader = loader->Next().Get()) {
     // Past the first loader, a stream that cannot go back would show the next one the middle
     // of the file.

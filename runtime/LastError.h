@@ -33,6 +33,10 @@ inline std::nullptr_t FailNull(const char* cause) {
   SetLastError(cause);
   return nullptr;
 }
+inline int32_t FailZero(const String& cause) {
+  SetLastError(cause);
+  return 0;
+}
 inline int32_t FailZero(const char* cause) {
   SetLastError(cause);
   return 0;
