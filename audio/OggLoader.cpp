@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -92,11 +93,32 @@ struct OggDecoder {
 // delivers, so a header that announces an absurd length costs nothing.
 constexpr int64_t kFirstBytes = 16 << 20;
 
+// "Ogg: " and vorbisfile's error in words.
+String OggErrorText(int code) {
+  switch (code) {
+    case OV_EREAD:
+      return "Ogg: read failed";
+    case OV_EVERSION:
+      return "Ogg: unsupported Vorbis version";
+    case OV_EBADHEADER:
+      return "Ogg: bad Vorbis header";
+    case OV_HOLE:
+      return "Ogg: gap in the data";
+    case OV_EBADLINK:
+      return "Ogg: bad link";
+    default:
+      return "Ogg: bad data";
+  }
+}
+
 // Decodes the first bitstream; Null when it is not Ogg Vorbis or cannot be decoded.
 Ref<TAudioSample> Decode(OggSource& source) {
   static const ov_callbacks kCallbacks = {&ReadCallback, &SeekCallback, &CloseCallback, &TellCallback};
   OggDecoder decoder;
-  if (ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks) < 0) return Null;
+  if (const int opened = ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks); opened < 0) {
+    // Data that is not Ogg Vorbis at all is left to the loader chain.
+    return opened == OV_ENOTVORBIS ? nullptr : FailNull(OggErrorText(opened));
+  }
   decoder.open = true;
 
   // With several logical bitstreams, vorbisfile leaves the read position after its scan of
@@ -108,11 +130,11 @@ Ref<TAudioSample> Decode(OggSource& source) {
   // More than two channels would not fit a stereo frame: such files are refused.
   if (length < 0 || info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0 ||
       info->rate > INT32_MAX) {
-    return Null;
+    return FailNull("Ogg: unsupported channels or rate");
   }
   const int32_t frameBytes = 2 * info->channels;
   const int64_t announced = length * frameBytes;
-  if (length > INT32_MAX / frameBytes) return Null;
+  if (length > INT32_MAX / frameBytes) return FailNull("Ogg: sound too long");
 
   Ref<TAudioSample> sample = NewAudioSample(
       static_cast<int32_t>(std::min(announced, kFirstBytes) / frameBytes), static_cast<int32_t>(info->rate),
@@ -127,7 +149,7 @@ Ref<TAudioSample> Decode(OggSource& source) {
     int section = 0;
     const long n = ov_read(&decoder.file, reinterpret_cast<char*>(sample->Samples() + done),
                            static_cast<int>(sample->ByteCount() - done), 0, 2, 1, &section);
-    if (n < 0) return Null;
+    if (n < 0) return FailNull(OggErrorText(static_cast<int>(n)));
     // The data ended before the announced length: the sample keeps what was decoded.
     if (n == 0) break;
     done += n;

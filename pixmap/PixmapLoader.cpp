@@ -1,8 +1,8 @@
 #include "pixmap/PixmapLoader.h"
 
-#include "stream/StreamClosing.h"
 #include "runtime/Exceptions.h"
 #include "runtime/LastError.h"
+#include "stream/StreamClosing.h"
 
 namespace corvex {
 namespace {

@@ -23,8 +23,12 @@ namespace {
 
 }  // namespace
 
-void ExitUncaught(const Object& error) { ExitWithText(error.ToString().ToBytes()); }
+void ExitUncaught(const Object& error) {
+  ExitWithText(error.ToString().ToBytes());
+}
 
-void ExitUncaught(const std::exception& error) { ExitWithText(error.what()); }
+void ExitUncaught(const std::exception& error) {
+  ExitWithText(error.what());
+}
 
 }  // namespace corvex
