@@ -20,6 +20,9 @@ namespace {
 struct OggSource {
   TStream* stream;
   std::exception_ptr failure;
+  // The first bytes read: vorbisfile answers alike for other data and for a damaged Ogg file.
+  char head[4] = {};
+  std::size_t headBytes = 0;
 };
 
 std::size_t ReadCallback(void* buffer, std::size_t size, std::size_t count, void* data) {
@@ -28,6 +31,11 @@ std::size_t ReadCallback(void* buffer, std::size_t size, std::size_t count, void
   try {
     const std::size_t wanted = std::min<std::size_t>(size * count, INT32_MAX);
     const int32_t n = source.stream->Read(buffer, static_cast<int32_t>(wanted));
+    if (n > 0 && source.headBytes < sizeof source.head) {
+      const std::size_t copied = std::min(sizeof source.head - source.headBytes, static_cast<std::size_t>(n));
+      std::memcpy(source.head + source.headBytes, buffer, copied);
+      source.headBytes += copied;
+    }
     return n > 0 ? static_cast<std::size_t>(n) / size : 0;
   } catch (...) {
     source.failure = std::current_exception();
@@ -106,6 +114,8 @@ String OggErrorText(int code) {
       return "Ogg: gap in the data";
     case OV_EBADLINK:
       return "Ogg: bad link";
+    case OV_ENOTVORBIS:
+      return "Ogg: no complete Vorbis headers";
     default:
       return "Ogg: bad data";
   }
@@ -116,8 +126,9 @@ Ref<TAudioSample> Decode(OggSource& source) {
   static const ov_callbacks kCallbacks = {&ReadCallback, &SeekCallback, &CloseCallback, &TellCallback};
   OggDecoder decoder;
   if (const int opened = ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks); opened < 0) {
-    // Data that is not Ogg Vorbis at all is left to the loader chain.
-    return opened == OV_ENOTVORBIS ? nullptr : FailNull(OggErrorText(opened));
+    // Data that is not Ogg at all is left to the loader chain.
+    const bool ogg = source.headBytes == 4 && std::memcmp(source.head, "OggS", 4) == 0;
+    return opened == OV_ENOTVORBIS && !ogg ? nullptr : FailNull(OggErrorText(opened));
   }
   decoder.open = true;
 

@@ -48,7 +48,7 @@ JpegContext* ContextOf(j_common_ptr codec) {
 // Records libjpeg's own text for the error. Data that does not start like a JPEG file is left to
 // the loader chain, which tries other formats.
 void RecordJpegError(j_common_ptr codec) {
-  if (codec->err->msg_code == JERR_NO_SOI) return;
+  if (codec->err->msg_code == JERR_NO_SOI || codec->err->msg_code == JERR_INPUT_EMPTY) return;
   jpeg_error_mgr standard{};
   jpeg_std_error(&standard);
   char text[JMSG_LENGTH_MAX] = {};
