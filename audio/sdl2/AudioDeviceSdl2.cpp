@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "audio/AudioOutputPlatform.h"
+#include "audio/SharedLibraryPlatform.h"
 #include "runtime/LastError.h"
 #include "system/SystemDriver.h"
 
@@ -40,6 +41,7 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
 
   int32_t open() override {
     if (device_ != 0) return 0;
+    platform::RouteSoundLibraryMessagesToLog();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FailWithSdlError();
     SDL_AudioSpec wanted{};
     wanted.freq = kFrequency;
