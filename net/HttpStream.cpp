@@ -129,7 +129,7 @@ String HttpReason(const Ref<TStream>& stream) {
 Ref<TStream> THTTPStreamFactory::CreateStream(const Url&, const String& protocol, const String& path, bool,
                                               bool) {
   if (protocol != String("http")) return Null;
-  if (!FitsRequestLine(path)) return FailNull("control characters in the URL");
+  if (!FitsRequestLine(path)) return FailNull("characters a request line cannot carry");
   const int32_t slash = path.Find("/");
   const String hostPart = slash < 0 ? path : path.Slice(0, slash);
   const String requestPath = slash < 0 ? String("/") : path.Slice(slash);

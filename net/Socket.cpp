@@ -59,7 +59,8 @@ int32_t TSocket::ConnectTo(int32_t address, int32_t port) {
 }
 
 int32_t TSocket::StartListening(int32_t backlog) {
-  return handle_ >= 0 && platform::ListenOnSocket(handle_, backlog) ? 1 : 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  return platform::ListenOnSocket(handle_, backlog) ? 1 : FailZero(ErrnoText(errno));
 }
 
 Ref<TSocket> TSocket::AcceptWithin(int32_t milliseconds) {
@@ -121,11 +122,15 @@ Ref<TSocket> TSocket::Wrap(int32_t handle, int32_t autoClose) {
 }
 
 Ref<TSocket> TSocket::NewUdp() {
-  return Wrap(platform::OpenIPv4Socket(false), 1);
+  Ref<TSocket> socket = Wrap(platform::OpenIPv4Socket(false), 1);
+  if (!socket) SetLastError("no socket: " + ErrnoText(errno));
+  return socket;
 }
 
 Ref<TSocket> TSocket::NewTcp() {
-  return Wrap(platform::OpenIPv4Socket(true), 1);
+  Ref<TSocket> socket = Wrap(platform::OpenIPv4Socket(true), 1);
+  if (!socket) SetLastError("no socket: " + ErrnoText(errno));
+  return socket;
 }
 
 // ---- module-level forms ----
