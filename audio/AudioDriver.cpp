@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "audio/AudioSampleLoader.h"
+#include "runtime/LastError.h"
+#include "runtime/Log.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -112,14 +114,20 @@ int32_t SelectAudioDriver(const String& name) {
   if (TAudioDriver* const previous = std::exchange(g_currentDriver, g_nullDriver)) previous->Shutdown();
   TAudioDriver* candidate = g_audioDrivers;
   while (candidate != nullptr && candidate->Name().ToLower() != wanted) candidate = candidate->Next().Get();
-  if (candidate == nullptr || candidate->Startup() == 0) return 0;
+  const String subjectName = "audio driver " + name;
+  const ErrorSubject subject(&subjectName);
+  if (candidate == nullptr) return FailZero("no such driver");
+  const uint64_t failures = LastErrorCount();
+  if (candidate->Startup() == 0) return LastErrorCount() != failures ? 0 : FailZero("did not start");
   g_currentDriver = candidate;
   return 1;
 }
 
 Ref<TAudioDriver> CurrentAudioDriver() {
-  if (g_currentDriver == nullptr && SelectAudioDriver(kDefaultAudioDriverName) == 0)
+  if (g_currentDriver == nullptr && SelectAudioDriver(kDefaultAudioDriverName) == 0) {
+    LogLine(LogLevel::Warning, LastErrorText() + "; using the \"Null\" audio driver");
     SelectAudioDriver("Null");
+  }
   return Ref<TAudioDriver>(g_currentDriver);
 }
 

@@ -1,6 +1,7 @@
 #include "audio/AudioSampleLoader.h"
 
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
 #include "stream/StreamClosing.h"
 
 namespace corvex {
@@ -26,6 +27,10 @@ Ref<TAudioSampleLoader> AudioSampleLoaders() {
 }
 
 Ref<TAudioSample> ReadAudioSample(const Url& url) {
+  const String name = url.Text();
+  const ErrorSubject subject(&name);
+  // A loader that recognised its format and failed says why; otherwise no loader knew the data.
+  const uint64_t failures = LastErrorCount();
   const Ref<TStream> stream = OpenReadStream(url);
   if (!stream) return Null;
   const StreamCloser closer(stream);
@@ -40,7 +45,8 @@ Ref<TAudioSample> ReadAudioSample(const Url& url) {
       // A stream failure inside one decoder only means that decoder could not read it.
     }
   }
-  return Null;
+  if (LastErrorCount() != failures) return Null;
+  return FailNull(stream->Size() == start ? "empty file" : "not a sound in a known format");
 }
 
 }  // namespace corvex

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -19,6 +20,9 @@ namespace {
 struct OggSource {
   TStream* stream;
   std::exception_ptr failure;
+  // The first bytes read: vorbisfile answers alike for other data and for a damaged Ogg file.
+  char head[4] = {};
+  std::size_t headBytes = 0;
 };
 
 std::size_t ReadCallback(void* buffer, std::size_t size, std::size_t count, void* data) {
@@ -27,6 +31,11 @@ std::size_t ReadCallback(void* buffer, std::size_t size, std::size_t count, void
   try {
     const std::size_t wanted = std::min<std::size_t>(size * count, INT32_MAX);
     const int32_t n = source.stream->Read(buffer, static_cast<int32_t>(wanted));
+    if (n > 0 && source.headBytes < sizeof source.head) {
+      const std::size_t copied = std::min(sizeof source.head - source.headBytes, static_cast<std::size_t>(n));
+      std::memcpy(source.head + source.headBytes, buffer, copied);
+      source.headBytes += copied;
+    }
     return n > 0 ? static_cast<std::size_t>(n) / size : 0;
   } catch (...) {
     source.failure = std::current_exception();
@@ -92,11 +101,35 @@ struct OggDecoder {
 // delivers, so a header that announces an absurd length costs nothing.
 constexpr int64_t kFirstBytes = 16 << 20;
 
+// "Ogg: " and vorbisfile's error in words.
+String OggErrorText(int code) {
+  switch (code) {
+    case OV_EREAD:
+      return "Ogg: read failed";
+    case OV_EVERSION:
+      return "Ogg: unsupported Vorbis version";
+    case OV_EBADHEADER:
+      return "Ogg: bad Vorbis header";
+    case OV_HOLE:
+      return "Ogg: gap in the data";
+    case OV_EBADLINK:
+      return "Ogg: bad link";
+    case OV_ENOTVORBIS:
+      return "Ogg: no complete Vorbis headers";
+    default:
+      return "Ogg: bad data";
+  }
+}
+
 // Decodes the first bitstream; Null when it is not Ogg Vorbis or cannot be decoded.
 Ref<TAudioSample> Decode(OggSource& source) {
   static const ov_callbacks kCallbacks = {&ReadCallback, &SeekCallback, &CloseCallback, &TellCallback};
   OggDecoder decoder;
-  if (ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks) < 0) return Null;
+  if (const int opened = ov_open_callbacks(&source, &decoder.file, nullptr, 0, kCallbacks); opened < 0) {
+    // Data that is not Ogg at all is left to the loader chain.
+    const bool ogg = source.headBytes == 4 && std::memcmp(source.head, "OggS", 4) == 0;
+    return opened == OV_ENOTVORBIS && !ogg ? nullptr : FailNull(OggErrorText(opened));
+  }
   decoder.open = true;
 
   // With several logical bitstreams, vorbisfile leaves the read position after its scan of
@@ -108,11 +141,11 @@ Ref<TAudioSample> Decode(OggSource& source) {
   // More than two channels would not fit a stereo frame: such files are refused.
   if (length < 0 || info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0 ||
       info->rate > INT32_MAX) {
-    return Null;
+    return FailNull("Ogg: unsupported channels or rate");
   }
   const int32_t frameBytes = 2 * info->channels;
   const int64_t announced = length * frameBytes;
-  if (length > INT32_MAX / frameBytes) return Null;
+  if (length > INT32_MAX / frameBytes) return FailNull("Ogg: sound too long");
 
   Ref<TAudioSample> sample = NewAudioSample(
       static_cast<int32_t>(std::min(announced, kFirstBytes) / frameBytes), static_cast<int32_t>(info->rate),
@@ -127,7 +160,7 @@ Ref<TAudioSample> Decode(OggSource& source) {
     int section = 0;
     const long n = ov_read(&decoder.file, reinterpret_cast<char*>(sample->Samples() + done),
                            static_cast<int>(sample->ByteCount() - done), 0, 2, 1, &section);
-    if (n < 0) return Null;
+    if (n < 0) return FailNull(OggErrorText(static_cast<int>(n)));
     // The data ended before the announced length: the sample keeps what was decoded.
     if (n == 0) break;
     done += n;

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -208,12 +209,13 @@ int32_t TOpenALAudioDriver::Startup() {
   } else if (LibraryLoaded()) {
     device_ = AL().alcOpenDevice(nullptr);
   }
-  if (!device_) return 0;
+  if (!device_)
+    return FailZero(LibraryLoaded() ? "OpenAL: cannot open the device" : "OpenAL: library not found");
   context_ = AL().alcCreateContext(device_, nullptr);
   if (!context_) {
     AL().alcCloseDevice(device_);
     device_ = nullptr;
-    return 0;
+    return FailZero("OpenAL: cannot create a context");
   }
   AL().alcMakeContextCurrent(context_);
   AL().alDistanceModel(AL_NONE);

@@ -68,6 +68,7 @@ const Api& AL() noexcept {
 bool LoadLibrary() {
   State& state = TheState();
   if (!state.library) {
+    platform::RouteSoundLibraryMessagesToLog();
     state.library = platform::OpenOpenALLibrary();
     if (state.library) BindAll(state.library, state.api);
   }

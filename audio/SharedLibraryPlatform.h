@@ -7,5 +7,8 @@ namespace corvex::platform {
 void* OpenOpenALLibrary() noexcept;
 // The address of an exported symbol, or null.
 void* LibrarySymbol(void* library, const char* name) noexcept;
+// Sends the messages the platform's sound library prints while probing devices (ALSA's "cannot
+// find card" lines) to the framework's log at debug level, once, before a driver opens a device.
+void RouteSoundLibraryMessagesToLog() noexcept;
 
 }  // namespace corvex::platform

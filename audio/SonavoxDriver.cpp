@@ -6,6 +6,7 @@
 
 #include "audio/AudioOutputPlatform.h"
 #include "audio/SonavoxMixer.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -41,7 +42,7 @@ String TSonavoxAudioDriver::Name() {
 
 int32_t TSonavoxAudioDriver::Startup() {
   // Only the wave-out-style device exists here: modes 0 and -1 open it, mode 1 has nothing.
-  if (mode_ == 1) return 0;
+  if (mode_ == 1) return FailZero("no such output device");
   return SonavoxMixerCore().open(platform::NewAudioOutputDevice()) ? 1 : 0;
 }
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/EndianStream.h"
 #include "stream/StreamClosing.h"
@@ -94,9 +95,10 @@ Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
   stream.ReadInt();    // byte rate
   stream.ReadShort();  // block alignment
   const int32_t bits = stream.ReadShort();
-  if (formatTag != 1 || hertz <= 0) return Null;
+  if (formatTag != 1) return FailNull("WAV: not PCM data");
+  if (hertz <= 0) return FailNull("WAV: bad sample rate");
   const int32_t format = WavFormat(bits, channels);
-  if (format == SAMPLE_NONE) return Null;
+  if (format == SAMPLE_NONE) return FailNull("WAV: unsupported bits or channels");
   if (chunkLength > 16) Skip(stream, chunkLength - 16);
 
   while (!stream.Eof()) {
@@ -105,7 +107,7 @@ Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
     if (data) return ReadFrames(stream, size, hertz, format);
     Skip(stream, size);
   }
-  return Null;
+  return FailNull("WAV: no data chunk");
 }
 
 int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination) {

@@ -6,10 +6,13 @@
 // beside it; tools/make-example-images.py draws them).
 // With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames.
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "graphics/Graphics.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
+#include "runtime/Log.h"
 #include "startup/FrameworkModules.h"
 #include "startup/Startup.h"
 #include "system/InputTracker.h"
@@ -33,12 +36,21 @@ bool KeepRunning(int32_t frame) {
   return KeyHitCount(KEY_ESCAPE) == 0 && TakeTerminateRequest() == 0;
 }
 
+// [docs:log-handler]
+// The framework's warnings (a damaged chunk in a picture, a fall-back to silent audio), one
+// line each, marked with the program's name.
+void ReportFrameworkLine(LogLevel level, const String& text) {
+  std::fprintf(stderr, "sprites: %s: %s\n", LogLevelName(level), text.ToBytes().c_str());
+}
+// [/docs:log-handler]
+
 // [docs:load-image]
 // A picture from a file with its handle in the middle, so that it turns about its centre.
-// LoadImage answers Null when the file is missing or no loader reads it.
+// LoadImage answers Null when the file is missing or no loader reads it; LastErrorText says
+// which ("assets/examples/ship.png: no such file").
 Ref<TImage> LoadSprite(const char* path) {
   const Ref<TImage> image = LoadImage(path, ImgFiltered);
-  if (!image) throw TRuntimeException(String("Unable to load ") + path);
+  if (!image) throw TRuntimeException("Unable to load " + LastErrorText());
   CentreImageHandle(image);
   return image;
 }
@@ -47,6 +59,7 @@ Ref<TImage> LoadSprite(const char* path) {
 void RunExample() {
   // Set-up: the window, then the pictures (images need no window to load, only to draw).
   InitFrameworkModules();
+  SetLogHandler(&ReportFrameworkLine, LogLevel::Warning);
   if (!OpenGraphics(kWidth, kHeight, 0, 60, 0)) throw TRuntimeException("Unable to open a 640 x 480 window");
   const Ref<TImage> tile = LoadImage("assets/examples/tile.png", 0);
   if (!tile) throw TRuntimeException("Unable to load assets/examples/tile.png");

@@ -5,11 +5,13 @@
 #include FT_BITMAP_H
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <utility>
 
 #include "pixmap/PixelFormats.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/Stream.h"
 
@@ -25,6 +27,24 @@ FT_Library Library() {
 }
 
 // Row r (0 at the top) of a FreeType bitmap; a negative pitch stores the rows bottom up.
+// FreeType's own words for an error code, from its error table.
+const char* FreeTypeErrorText(FT_Error code) {
+#undef FTERRORS_H_
+#define FT_ERROR_START_LIST switch (code) {
+#define FT_ERRORDEF(e, v, s) \
+  case v:                    \
+    return s;
+#define FT_ERROR_END_LIST }
+#include FT_ERRORS_H
+  return "unknown error";
+}
+
+// Records "FreeType: <cause>" and answers Null; a file that does not open says why as files do.
+std::nullptr_t FailFreeType(FT_Error code) {
+  if (code == FT_Err_Cannot_Open_Resource && errno != 0) return FailNull(ErrnoText(errno));
+  return FailNull(String("FreeType: ") + FreeTypeErrorText(code));
+}
+
 const uint8_t* BitmapRow(const FT_Bitmap& bitmap, int32_t r) {
   const int32_t pitch = bitmap.pitch;
   const int32_t rows = static_cast<int32_t>(bitmap.rows);
@@ -171,11 +191,12 @@ Ref<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
 }
 
 Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t style) {
-  if (size < 1) return Null;
+  const ErrorSubject subject(&url);
+  if (size < 1) return FailNull("no such font size");
   // FreeType takes pixel sizes up to 65535 and quietly clamps larger ones.
   size = std::min(size, kMaxFreeTypePixelSize);
   FT_Library library = Library();
-  if (library == nullptr) return Null;
+  if (library == nullptr) return FailNull("FreeType: cannot start the library");
 
   const Ref<TFreeTypeFont> font = New<TFreeTypeFont>();
   FT_Face face = nullptr;
@@ -187,13 +208,15 @@ Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t 
     } catch (const TTarnException&) {
       return Null;
     }
-    if (font->fontData_.IsEmpty()) return Null;
-    if (FT_New_Memory_Face(library, font->fontData_.Data(), font->fontData_.Length(), 0, &face) != 0) {
-      return Null;
+    if (font->fontData_.IsEmpty()) return FailNull("empty file");
+    if (const FT_Error error =
+            FT_New_Memory_Face(library, font->fontData_.Data(), font->fontData_.Length(), 0, &face)) {
+      return FailFreeType(error);
     }
   } else {
     const std::string path = url.ToBytes();
-    if (FT_New_Face(library, path.c_str(), 0, &face) != 0) return Null;
+    errno = 0;
+    if (const FT_Error error = FT_New_Face(library, path.c_str(), 0, &face)) return FailFreeType(error);
   }
   font->face_ = FreeTypeFace(face);
 
@@ -207,7 +230,7 @@ Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t 
     size = std::min(size, largest);
   }
   while (size > 0 && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size)) != 0) --size;
-  if (size == 0) return Null;
+  if (size == 0) return FailNull("FreeType: no usable pixel size");
 
   const FT_Size_Metrics& metrics = face->size->metrics;
   font->style_ = style;

@@ -7,12 +7,14 @@
 #include "fuzz/FuzzInput.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
+#include "runtime/Log.h"
 
 using namespace corvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool started = (InitPixmapModule(), InitTgaLoaderModule(), InitPngLoaderModule(),
-                               InitJpegLoaderModule(), InitBmpLoaderModule(), true);
+  static const bool started =
+      (InitPixmapModule(), InitTgaLoaderModule(), InitPngLoaderModule(), InitJpegLoaderModule(),
+       InitBmpLoaderModule(), SetLogHandler(nullptr, LogLevel::Error), true);  // no warning per input
   (void)started;
   fuzz::IgnoringErrors([&] {
     const Ref<TPixmap> pixmap = ReadPixmap(fuzz::InputStream(data, size));

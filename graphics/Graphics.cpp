@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "graphics/FramePacer.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/Stream.h"
 #include "system/Event.h"
@@ -97,6 +98,25 @@ void CloseMainGraphicsAtExit() {
   CloseMainGraphics();
 }
 
+// Asks the current driver for a context; failures are recorded about "<call> <w> x <h>".
+Ref<TGraphics> CreateWithDriver(const char* call, int32_t width, int32_t height, int32_t depth, int32_t hertz,
+                                int32_t flags) {
+  GraphicsState& state = State();
+  const String what = String(call) + " " + String::FromInt(width) + " x " + String::FromInt(height);
+  const ErrorSubject subject(&what);
+  const uint64_t failures = LastErrorCount();
+  try {
+    Ref<TGraphics> graphics = state.driver->Create(width, height, depth, hertz, flags | state.defaultFlags);
+    if (!graphics && LastErrorCount() == failures) SetLastError("the graphics driver made no context");
+    return graphics;
+  } catch (const Object& error) {
+    // A driver may fail in any way; to the program that is "no graphics".
+    return FailNull(error.ToString());
+  } catch (...) {
+    return FailNull("the graphics driver failed");
+  }
+}
+
 }  // namespace
 
 String TGraphicsMode::ToString() const {
@@ -174,13 +194,7 @@ int32_t HasGraphicsMode(int32_t width, int32_t height, int32_t depth, int32_t he
 }
 
 Ref<TGraphics> NewGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz, int32_t flags) {
-  GraphicsState& state = State();
-  try {
-    return state.driver->Create(width, height, depth, hertz, flags | state.defaultFlags);
-  } catch (...) {
-    // A driver may fail in any way; to the program that is "no graphics".
-    return Null;
-  }
+  return CreateWithDriver("NewGraphics", width, height, depth, hertz, flags);
 }
 
 Ref<TGraphics> AttachGraphicsTo(uintptr_t window, int32_t flags) {
@@ -240,7 +254,7 @@ int32_t CurrentGraphicsFlags() {
 Ref<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz, int32_t flags) {
   GraphicsState& state = State();
   CloseMainGraphics();
-  const Ref<TGraphics> graphics = NewGraphics(width, height, depth, hertz, flags | state.defaultFlags);
+  const Ref<TGraphics> graphics = CreateWithDriver("OpenGraphics", width, height, depth, hertz, flags);
   if (!graphics) return Null;
   AdvanceGeneration(state);
   MakeGraphicsCurrent(graphics);

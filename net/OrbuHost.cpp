@@ -4,6 +4,8 @@
 
 #include "net/Socket.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
+#include "runtime/Log.h"
 #include "runtime/Module.h"
 #include "system/SystemDriver.h"
 
@@ -171,7 +173,8 @@ void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
 void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet) {
   const Ref<TOrbuMsg> msg = peer->Receive(packet);
   // Everything a peer sends is checked before any of it is applied or relayed.
-  if (!msg || !IsWellFormedOrbuData(msg->data)) return;
+  if (!msg || !IsWellFormedOrbuData(msg->data))
+    return LogLine(LogLevel::Warning, "Orbu: dropped a malformed packet");
   const int32_t wireId = WireId(packet);
   Ref<TOrbuObject> object;
   switch (msg->state) {
@@ -205,7 +208,10 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       object = OwnedObject(*peer, wireId);
       // Changes that would make the object too large to pack are dropped: a newcomer's welcome
       // packs every object whole.
-      if (!object || object->PackedSizeWith(msg->data) > kOrbuMaxData) return;
+      if (!object) return;
+      if (object->PackedSizeWith(msg->data) > kOrbuMaxData) {
+        return LogLine(LogLevel::Warning, "Orbu: dropped a change that would make an object too large");
+      }
       modified->AddLast(object);
       break;
     case kOrbuClosed:
@@ -331,15 +337,21 @@ void TOrbuHost::UnregisterObject(const Ref<TOrbuObject>& object) {
 }
 
 int32_t TOrbuHost::Listen(int32_t port) {
-  if (enetHost || port < 0 || port > 65535) return 0;
+  const String what = "Orbu port " + String::FromInt(port);
+  const ErrorSubject subject(&what);
+  if (enetHost) return FailZero("host is already open");
+  if (port < 0 || port > 65535) return FailZero("no such port");
   enetHost = enet::CreateHost(true, static_cast<uint16_t>(port));
-  return enetHost ? 1 : 0;
+  return enetHost ? 1 : FailZero("cannot listen (port in use?)");
 }
 
 int32_t TOrbuHost::Connect(int32_t address, int32_t port, int32_t timeout) {
-  if (enetHost || port < 0 || port > 65535) return 0;
+  const String what = "Orbu dial " + FormatDottedIp(address) + ":" + String::FromInt(port);
+  const ErrorSubject subject(&what);
+  if (enetHost) return FailZero("host is already open");
+  if (port < 0 || port > 65535) return FailZero("no such port");
   enetHost = enet::CreateHost(false, 0);
-  if (!enetHost) return 0;
+  if (!enetHost) return FailZero("cannot create an ENet host");
   if (enet::Peer* enetPeer =
           enet::Connect(enetHost.get(), static_cast<uint32_t>(address), static_cast<uint16_t>(port))) {
     const int32_t start = MillisNow();
@@ -357,7 +369,7 @@ int32_t TOrbuHost::Connect(int32_t address, int32_t port, int32_t timeout) {
   }
   events->Clear();
   enetHost.reset();
-  return 0;
+  return FailZero("no answer within " + String::FromInt(timeout) + " ms");
 }
 
 Ref<TOrbuHost> TOrbuHost::Create() {

@@ -1,9 +1,11 @@
 #include "net/Socket.h"
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "net/SocketPlatform.h"
+#include "runtime/LastError.h"
 
 namespace corvex {
 
@@ -42,20 +44,23 @@ int32_t TSocket::IsConnected() {
 }
 
 int32_t TSocket::BindPort(int32_t port) {
-  if (handle_ < 0 || !platform::BindSocket(handle_, port)) return 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  if (!platform::BindSocket(handle_, port)) return FailZero(ErrnoText(errno));
   RefreshLocalEnd();
   return 1;
 }
 
 int32_t TSocket::ConnectTo(int32_t address, int32_t port) {
-  if (handle_ < 0 || !platform::ConnectSocket(handle_, address, port)) return 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  if (!platform::ConnectSocket(handle_, address, port)) return FailZero(ErrnoText(errno));
   RefreshLocalEnd();
   RefreshRemoteEnd();
   return 1;
 }
 
 int32_t TSocket::StartListening(int32_t backlog) {
-  return handle_ >= 0 && platform::ListenOnSocket(handle_, backlog) ? 1 : 0;
+  if (handle_ < 0) return FailZero("socket is closed");
+  return platform::ListenOnSocket(handle_, backlog) ? 1 : FailZero(ErrnoText(errno));
 }
 
 Ref<TSocket> TSocket::AcceptWithin(int32_t milliseconds) {
@@ -117,11 +122,15 @@ Ref<TSocket> TSocket::Wrap(int32_t handle, int32_t autoClose) {
 }
 
 Ref<TSocket> TSocket::NewUdp() {
-  return Wrap(platform::OpenIPv4Socket(false), 1);
+  Ref<TSocket> socket = Wrap(platform::OpenIPv4Socket(false), 1);
+  if (!socket) SetLastError("no socket: " + ErrnoText(errno));
+  return socket;
 }
 
 Ref<TSocket> TSocket::NewTcp() {
-  return Wrap(platform::OpenIPv4Socket(true), 1);
+  Ref<TSocket> socket = Wrap(platform::OpenIPv4Socket(true), 1);
+  if (!socket) SetLastError("no socket: " + ErrnoText(errno));
+  return socket;
 }
 
 // ---- module-level forms ----
@@ -202,6 +211,7 @@ Array<int32_t> LookupHostAddresses(const String& name) {
 int32_t LookupHostAddress(const String& name, int32_t index) {
   if (index < 0) return 0;
   const std::vector<int32_t> addresses = platform::LookupIPv4Addresses(name.ToBytes());
+  if (addresses.empty()) SetLastError("unknown host " + name);
   return static_cast<std::size_t>(index) < addresses.size() ? addresses[static_cast<std::size_t>(index)] : 0;
 }
 

@@ -1,5 +1,7 @@
 #include "net/SocketStream.h"
 
+#include <utility>
+
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -39,6 +41,11 @@ void TSocketStream::Close() {
   if (!socket_) return;
   if (autoClose_ != 0) socket_->Close();
   socket_ = Null;
+}
+
+void TSocketStream::TakeSocketFrom(TSocketStream& other) {
+  socket_ = std::exchange(other.socket_, Null);
+  autoClose_ = other.autoClose_;
 }
 
 Ref<TSocketStream> TSocketStream::Wrap(const Ref<TSocket>& socket, int32_t autoClose) {

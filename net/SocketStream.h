@@ -35,6 +35,10 @@ class TSocketStream : public TStream {
   // The socket read and written; Null once closed.
   const Ref<TSocket>& SocketOf() const noexcept { return socket_; }
 
+ protected:
+  // Takes over the other stream's socket and its closing, for streams that add to a connection.
+  void TakeSocketFrom(TSocketStream& other);
+
  private:
   Ref<TSocket> socket_;
   int32_t autoClose_ = 0;

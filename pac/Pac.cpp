@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/StreamClosing.h"
 #include "stream/Url.h"
@@ -51,7 +52,10 @@ Ref<TPac> TPac::Load(const String& url, int32_t flags) {
   const StreamCloser closer(stream);
 
   const int32_t count = ReadFrameCount(stream);
-  if (count > kMaxPacFrames) return Null;
+  if (count > kMaxPacFrames) {
+    SetLastErrorAbout(url, "more than " + String::FromInt(kMaxPacFrames) + " frames");
+    return Null;
+  }
 
   const Ref<TPac> pac = New<TPac>();
   pac->uLeft = Array<float>(count);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -66,21 +67,25 @@ Ref<TPixmap> TPixmapLoaderBMP::LoadFrom(const Ref<TStream>& stream) {
   const int32_t coloursUsed = LeInt(header + 46);
   int64_t consumed = sizeof header;
 
-  if (headerSize < kInfoHeaderBytes) return Null;  // the old core header has another layout
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return Null;
+  if (headerSize < kInfoHeaderBytes) return FailNull("BMP: unsupported header");  // the old core header
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+    return FailNull("BMP: unsupported bit depth");
+  }
   if (compression == kCompressionBitFields && bits == 32) {
     // The masks follow the 40 header bytes, inside larger headers and after the smaller one.
     uint8_t masks[12] = {};
     in.ReadBytes(masks, sizeof masks);
-    if (!HasPlainMasks(masks)) return Null;
+    if (!HasPlainMasks(masks)) return FailNull("BMP: unsupported bit fields");
     consumed += sizeof masks;
   } else if (compression != kCompressionNone) {
-    return Null;  // run-length and embedded data are not rows of pixels
+    return FailNull("BMP: compressed data not supported");  // run-length or embedded data
   }
   const bool topDown = height < 0;
   const int64_t rows = std::llabs(int64_t{height});
   const int32_t format = bits == 32 ? PIXEL_BGRA8888 : PIXEL_BGR888;
-  if (!IsAcceptablePixmapSize(width, rows, FormatBytes[format])) return Null;
+  if (!IsAcceptablePixmapSize(width, rows, FormatBytes[format])) {
+    return FailNull(PixmapTooLargeText("BMP", width, rows));
+  }
   if (const int64_t headerEnd = kFileHeaderBytes + int64_t{headerSize}; headerEnd > consumed) {
     in.SkipBytes(static_cast<int32_t>(headerEnd - consumed));
     consumed = headerEnd;
@@ -93,7 +98,7 @@ Ref<TPixmap> TPixmapLoaderBMP::LoadFrom(const Ref<TStream>& stream) {
   } else if (bits == 4 || bits == 8) {
     const int32_t tableSize = 1 << bits;
     const int32_t entries = coloursUsed == 0 ? tableSize : coloursUsed;
-    if (entries < 0 || entries > tableSize) return Null;
+    if (entries < 0 || entries > tableSize) return FailNull("BMP: bad palette size");
     in.ReadBytes(palette.data(), entries * 4);
     consumed += int64_t{entries} * 4;
   }

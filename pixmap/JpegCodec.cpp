@@ -11,6 +11,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/StreamClosing.h"
 
@@ -44,7 +45,19 @@ JpegContext* ContextOf(j_common_ptr codec) {
   return static_cast<JpegContext*>(codec->client_data);
 }
 
+// Records libjpeg's own text for the error. Data that does not start like a JPEG file is left to
+// the loader chain, which tries other formats.
+void RecordJpegError(j_common_ptr codec) {
+  if (codec->err->msg_code == JERR_NO_SOI || codec->err->msg_code == JERR_INPUT_EMPTY) return;
+  jpeg_error_mgr standard{};
+  jpeg_std_error(&standard);
+  char text[JMSG_LENGTH_MAX] = {};
+  standard.format_message(codec, text);
+  SetLastError(String("JPEG: ") + text);
+}
+
 [[noreturn]] void OnFatalError(j_common_ptr codec) {
+  RecordJpegError(codec);
   std::longjmp(ContextOf(codec)->jump, -1);
 }
 void IgnoreOutput(j_common_ptr) {}
@@ -242,6 +255,8 @@ Ref<TPixmap> TPixmapLoaderJPG::LoadFrom(const Ref<TStream>& stream) {
 }
 
 Ref<TPixmap> DecodeJPEG(const Url& source) {
+  const String name = source.Text();
+  const ErrorSubject subject(&name);
   const Ref<TStream> stream = OpenReadStream(source);
   if (!stream) return Null;
   const StreamCloser closer(stream);
@@ -263,6 +278,9 @@ Ref<TPixmap> DecodeJPEG(const Url& source) {
     if (components != 0 && IsAcceptablePixmapSize(width, height, components)) {
       pixmap = NewPixmap(static_cast<int32_t>(width), static_cast<int32_t>(height),
                          components == 1 ? PIXEL_GRAY8 : PIXEL_RGB888, 4);
+    } else {
+      SetLastError(components == 0 ? String("JPEG: unsupported colour space")
+                                   : PixmapTooLargeText("JPEG", width, height));
     }
     if (pixmap) {
       std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));

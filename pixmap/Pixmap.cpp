@@ -31,6 +31,12 @@ bool IsAcceptablePixmapSize(int64_t width, int64_t height, int64_t bytesPerPixel
   return width <= kMaxPixmapBytes / bytesPerPixel / height;
 }
 
+String PixmapTooLargeText(const char* codec, int64_t width, int64_t height) {
+  const String size = String::FromInt(width) + " x " + String::FromInt(height);
+  if (width < 1 || height < 1) return String(codec) + ": bad image size " + size;
+  return String(codec) + ": " + size + " image too large";
+}
+
 TPixmap::~TPixmap() {
   if (capacity_ >= 0 && pixels_ != nullptr) ::operator delete(pixels_, kPixelAlignment);
 }

@@ -19,6 +19,8 @@ inline constexpr int64_t kMaxPixmapBytes = int64_t{256} * 1024 * 1024;
 // Whether a width × height pixmap of `bytesPerPixel` bytes stays inside kMaxPixmapBytes (both
 // sides at least 1).
 bool IsAcceptablePixmapSize(int64_t width, int64_t height, int64_t bytesPerPixel) noexcept;
+// The failure a decoder records for a size it refuses ("PNG: 70000 x 70000 image too large").
+String PixmapTooLargeText(const char* codec, int64_t width, int64_t height);
 
 // Pixels in memory. Row 0 is the top row; pixel (x, y) lies at Pixels() + y × Pitch() +
 // x × FormatBytes[Format()]. Owned memory starts 16-byte aligned. No operation checks

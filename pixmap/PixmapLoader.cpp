@@ -1,7 +1,8 @@
 #include "pixmap/PixmapLoader.h"
 
-#include "stream/StreamClosing.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
+#include "stream/StreamClosing.h"
 
 namespace corvex {
 namespace {
@@ -26,11 +27,19 @@ Ref<TPixmapLoader> PixmapLoaders() {
 }
 
 Ref<TPixmap> ReadPixmap(const Url& url) {
+  const String name = url.Text();
+  const ErrorSubject subject(&name);
+  // A stream that opened with a complaint (an HTTP error page) or a loader that recognised its
+  // format and failed says why; otherwise no loader knew the data.
+  const uint64_t failures = LastErrorCount();
   const Ref<TStream> stream = OpenReadStream(url);
   if (!stream) return Null;
   const StreamCloser closer(stream);
   const int32_t start = stream->Pos();
-  if (start == -1) return Null;
+  if (start == -1) {
+    if (LastErrorCount() == failures) SetLastError("stream cannot go back to its start");
+    return Null;
+  }
   for (TPixmapLoader* loader = g_pixmapLoaders; loader != nullptr; loader = loader->Next().Get()) {
     // Past the first loader, a stream that cannot go back would show the next one the middle
     // of the file.
@@ -42,7 +51,8 @@ Ref<TPixmap> ReadPixmap(const Url& url) {
       // A stream failure inside one decoder only means that decoder could not read it.
     }
   }
-  return Null;
+  if (LastErrorCount() != failures) return Null;
+  return FailNull(stream->Size() == start ? "empty file" : "not an image in a known format");
 }
 
 }  // namespace corvex

@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+#include "runtime/LastError.h"
+#include "runtime/Log.h"
 #include "runtime/Module.h"
 #include "stream/StreamClosing.h"
 
@@ -52,10 +54,13 @@ struct PngLayout {
   png_bytepp rows;
 };
 
-[[noreturn]] void OnPngError(png_structp png, png_const_charp) {
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
+  SetLastError(String("PNG: ") + message);  // a full statement: its strings are gone before the jump
   png_longjmp(png, 1);
 }
-void OnPngWarning(png_structp, png_const_charp) {}
+void OnPngWarning(png_structp, png_const_charp message) {
+  LogLine(LogLevel::Warning, String("PNG: ") + message);
+}
 
 void ReadPngData(png_structp png, png_bytep data, size_t length) {
   auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
@@ -203,6 +208,8 @@ Ref<TPixmap> TPixmapLoaderPNG::LoadFrom(const Ref<TStream>& stream) {
 }
 
 Ref<TPixmap> DecodePNG(const Url& source) {
+  const String name = source.Text();
+  const ErrorSubject subject(&name);
   const Ref<TStream> stream = OpenReadStream(source);
   if (!stream) return Null;
   const StreamCloser closer(stream);
@@ -211,7 +218,7 @@ Ref<TPixmap> DecodePNG(const Url& source) {
   if (png_sig_cmp(signature, 0, kSignatureBytes) != 0) return Null;
 
   PngReadStructs structs;
-  if (structs.info == nullptr) return Null;
+  if (structs.info == nullptr) return FailNull("PNG: out of memory");
   PngSource input{stream.Get(), nullptr};
   png_set_read_fn(structs.png, &input, ReadPngData);
   // Sides up to the format's own limit (libpng's default is far lower); the byte limit is
@@ -223,8 +230,9 @@ Ref<TPixmap> DecodePNG(const Url& source) {
     return Null;
   }
   const int32_t format = FormatFor(image);
-  if (format == PIXEL_NONE || !IsAcceptablePixmapSize(image.width, image.height, FormatBytes[format])) {
-    return Null;
+  if (format == PIXEL_NONE) return FailNull("PNG: unsupported pixel layout");
+  if (!IsAcceptablePixmapSize(image.width, image.height, FormatBytes[format])) {
+    return FailNull(PixmapTooLargeText("PNG", image.width, image.height));
   }
   Ref<TPixmap> pixmap =
       NewPixmap(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height), format, 4);

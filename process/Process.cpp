@@ -6,6 +6,7 @@
 #include "process/ProcessPlatform.h"
 #include "runtime/CrashActions.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -31,6 +32,7 @@ Ref<TProcess> TProcess::Launch(const String& command, int32_t flags) {
   Ref<TProcess> process = New<TProcess>();
   process->command_ = command;
   platform::SpawnedChild child;
+  const ErrorSubject subject(&command);
   if (!platform::SpawnProcess(command.ToBytes(), flags, child)) return Null;
   process->info_ = child.process;
   process->pipe_ = TPipeStream::Create(child.output, child.input);

@@ -13,11 +13,22 @@ void InitRuntimeModule() {
   // The core keeps no globals that need creating: its types are complete at load.
 }
 
-void ExitUncaught(const Object& error) {
-  const std::string text = error.ToString().ToBytes();
+namespace {
+
+[[noreturn]] void ExitWithText(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
   std::exit(255);
+}
+
+}  // namespace
+
+void ExitUncaught(const Object& error) {
+  ExitWithText(error.ToString().ToBytes());
+}
+
+void ExitUncaught(const std::exception& error) {
+  ExitWithText(error.what());
 }
 
 }  // namespace corvex

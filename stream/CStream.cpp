@@ -1,10 +1,12 @@
 #include "stream/CStream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <string>
 
 #include "runtime/FileSystemPlatform.h"
+#include "runtime/LastError.h"
 
 namespace corvex {
 namespace {
@@ -30,13 +32,17 @@ Ref<TCStream> TCStream::OpenFile(const String& path, bool readable, bool writeab
     mode = kModeWrite;
   }
   const std::string bytes = path.Replace(u'\\', u'/').ToBytes();
+  const ErrorSubject subject(&path);
   // A NUL would cut the name short and open some other file.
-  if (bytes.empty() || bytes.find('\0') != std::string::npos) return Null;
-  if (IsDirectory(bytes)) return Null;
+  if (bytes.empty() || bytes.find('\0') != std::string::npos) return FailNull("no such file");
+  if (IsDirectory(bytes)) return FailNull("is a directory");
   std::FILE* file = std::fopen(bytes.c_str(), modeText);
-  if (file == nullptr) return Null;
+  if (file == nullptr) return FailNull(ErrnoText(errno));
   Ref<TCStream> stream = FromFileHandle(file, mode);
-  if (!stream) std::fclose(file);
+  if (!stream) {
+    SetLastError("not a seekable file");
+    std::fclose(file);
+  }
   return stream;
 }
 

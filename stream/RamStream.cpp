@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "stream/EmbeddedFiles.h"
 
@@ -40,9 +41,10 @@ int32_t TRamStream::Write(const void* buffer, int32_t count) {
 
 Ref<TStream> TRamStreamFactory::CreateStream(const Url&, const String& protocol, const String& path,
                                              bool readable, bool writeable) {
-  if (protocol != String("incbin") || writeable) return Null;
+  if (protocol != String("incbin")) return Null;
+  if (writeable) return FailNull("embedded files are read-only");
   const uint8_t* data = EmbeddedFileData(path);
-  if (data == nullptr) return Null;
+  if (data == nullptr) return FailNull("no such embedded file");
   // Embedded bytes are read-only; the stream is made unwriteable, so it never writes them.
   return TRamStream::Create(const_cast<uint8_t*>(data), EmbeddedFileSize(path), readable, false);
 }

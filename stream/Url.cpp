@@ -7,6 +7,7 @@
 
 #include "runtime/Exceptions.h"
 #include "runtime/FileSystemPlatform.h"
+#include "runtime/LastError.h"
 #include "stream/CStream.h"
 #include "stream/StreamClosing.h"
 
@@ -93,8 +94,9 @@ Ref<TStream> OpenStream(const Url& url, bool readable, bool writeable) {
   // Each level holds its own copy of the rest of the URL on the stack: bounding the depth
   // bounds both the stack and that copying.
   const OpenDepthGuard depth;
-  if (depth.TooDeep()) return Null;
+  if (depth.TooDeep()) return FailNull("URL nested too deeply");
   const String text = url.Text();
+  const ErrorSubject subject(&text);
   String protocol;
   String path;
   if (!text.IsEmpty()) {
@@ -103,10 +105,13 @@ Ref<TStream> OpenStream(const Url& url, bool readable, bool writeable) {
     protocol = text.Slice(0, separator).ToLower();
     path = text.Slice(separator + 2);
   }
+  const uint64_t failures = LastErrorCount();
   for (TStreamFactory* factory = g_streamFactories; factory != nullptr; factory = factory->Next().Get()) {
     if (Ref<TStream> stream = factory->CreateStream(url, protocol, path, readable, writeable)) return stream;
   }
-  return Null;
+  // A factory that took the protocol and failed has already said why.
+  if (LastErrorCount() != failures) return Null;
+  return FailNull(text.IsEmpty() ? "no stream for this URL" : "unknown protocol");
 }
 
 Ref<TStream> OpenReadStream(const Url& url) {

@@ -1,5 +1,6 @@
 #include "vex2d/Font.h"
 
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -31,11 +32,16 @@ Ref<TFontLoader> FontLoaders() {
 }
 
 Ref<TFont> LoadFont(const Url& url, int32_t size, int32_t style) {
+  const String name = url.Text();
+  const ErrorSubject subject(&name);
+  const uint64_t failures = LastErrorCount();
   for (TFontLoader* loader = g_fontLoaders; loader != nullptr; loader = loader->Next().Get()) {
     Ref<TFont> font = loader->LoadFont(url, size, style);
     if (font) return font;
   }
-  return Null;
+  // A loader that took the font and failed has said why.
+  if (LastErrorCount() != failures) return Null;
+  return FailNull(g_fontLoaders == nullptr ? "no font loader registered" : "not a font in a known format");
 }
 
 void InitFontModule() {

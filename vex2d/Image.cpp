@@ -8,6 +8,7 @@
 #include "pixmap/PixmapLoader.h"
 #include "pixmap/PixmapTransforms.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 #include "vex2d/ImageDataType.h"
 #include "vex2d/Renderer.h"
@@ -141,12 +142,17 @@ Ref<TImage> TImage::Load(const Url& source, int32_t flags, int32_t maskRed, int3
 Ref<TImage> TImage::LoadAnim(const Url& source, int32_t cellWidth, int32_t cellHeight, int32_t first,
                              int32_t count, int32_t flags, int32_t maskRed, int32_t maskGreen,
                              int32_t maskBlue) {
-  if (cellWidth < 1 || cellHeight < 1 || first < 0 || count < 0) return Null;
+  if (cellWidth < 1 || cellHeight < 1 || first < 0 || count < 0)
+    return FailNull("no such cell size or range");
   const Ref<TPixmap> pixmap = SourcePixmap(source);
   if (!pixmap) return Null;
   const int32_t across = HasPixels(*pixmap) ? pixmap->Width() / cellWidth : 0;
   const int32_t down = HasPixels(*pixmap) ? pixmap->Height() / cellHeight : 0;
-  if (int64_t{first} + count > int64_t{across} * down) return Null;
+  if (int64_t{first} + count > int64_t{across} * down) {
+    const String name = source.Text();
+    const ErrorSubject subject(&name);
+    return FailNull("fewer cells than asked for");
+  }
   Ref<TImage> image = Create(cellWidth, cellHeight, count, flags, maskRed, maskGreen, maskBlue);
   for (int32_t i = first; i < first + count; ++i) {
     const Ref<TPixmap> cell =

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "audio/AudioOutputPlatform.h"
+#include "audio/SharedLibraryPlatform.h"
+#include "runtime/LastError.h"
 #include "system/SystemDriver.h"
 
 namespace corvex::platform {
@@ -24,6 +26,11 @@ constexpr int32_t kStartLead = 6;
 constexpr int32_t kMaxLead = 11;
 constexpr int kTickMillis = 5;
 
+int32_t FailWithSdlError() {
+  SetLastError(String("SDL: ") + SDL_GetError());
+  return -1;
+}
+
 int32_t MixerClock() {
   return MillisNow();
 }
@@ -34,7 +41,8 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
 
   int32_t open() override {
     if (device_ != 0) return 0;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return -1;
+    platform::RouteSoundLibraryMessagesToLog();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FailWithSdlError();
     SDL_AudioSpec wanted{};
     wanted.freq = kFrequency;
     wanted.format = AUDIO_S16SYS;
@@ -44,6 +52,7 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
     // No changes allowed: SDL converts to whatever the hardware wants.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device_ == 0) {
+      FailWithSdlError();
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
       return -1;
     }

@@ -12,6 +12,7 @@
 #include "graphics/GLPlatform.h"
 #include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
 #include "system/sdl2/EventPumpSdl2.h"
 
 namespace corvex::glplatform {
@@ -112,11 +113,20 @@ bool IsInvisibleFallback(const char* driver) {
   return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
 }
 
+// Records SDL's reason for the failure just seen.
+std::nullptr_t FailWithSdlError() {
+  return FailNull(String("SDL: ") + SDL_GetError());
+}
+
 bool StartVideo(PlatformState& platform) {
   if (platform.videoStarted) return true;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    FailWithSdlError();
+    return false;
+  }
   if (IsInvisibleFallback(SDL_GetCurrentVideoDriver())) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SetLastError("no display");
     return false;
   }
   platform.videoStarted = true;
@@ -133,9 +143,9 @@ ContextRecord* SharedRecord(PlatformState& platform) {
   auto record = std::make_unique<ContextRecord>();
   record->window.reset(
       SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS));
-  if (!record->window) return nullptr;
+  if (!record->window) return FailWithSdlError();
   record->glContext.reset(SDL_GL_CreateContext(record->window.get()));
-  if (!record->glContext) return nullptr;
+  if (!record->glContext) return FailWithSdlError();
   record->settings = ContextSettings{kSharedMode, 1, 1, 0, 0, 0};
   platform.shared = std::move(record);
   return platform.shared.get();
@@ -241,7 +251,9 @@ std::vector<DisplayMode> DisplayModes() {
 }
 
 ContextRecord* CreateContext(int32_t width, int32_t height, int32_t depth, int32_t hertz, int32_t flags) {
-  if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) return nullptr;
+  if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) {
+    return FailNull("no such window size");
+  }
   PlatformState& platform = Platform();
   ContextRecord* shared = SharedRecord(platform);
   if (shared == nullptr) return nullptr;
@@ -253,9 +265,9 @@ ContextRecord* CreateContext(int32_t width, int32_t height, int32_t depth, int32
   const int position = fullScreen ? 0 : 32;
   record->window.reset(
       SDL_CreateWindow(AppTitle().ToBytes().c_str(), position, position, width, height, windowFlags));
-  if (!record->window) return nullptr;
+  if (!record->window) return FailWithSdlError();
   record->glContext = NewSharingContext(*shared, record->window.get(), flags);
-  if (!record->glContext) return nullptr;
+  if (!record->glContext) return FailWithSdlError();
 
   int clientWidth = 0, clientHeight = 0;
   SDL_GetWindowSize(record->window.get(), &clientWidth, &clientHeight);
@@ -279,9 +291,9 @@ ContextRecord* AttachContext(uintptr_t window, int32_t flags) {
   RequestPixelFormat(flags);
   auto record = std::make_unique<ContextRecord>();
   record->window.reset(SDL_CreateWindowFrom(reinterpret_cast<const void*>(window)));
-  if (!record->window) return nullptr;
+  if (!record->window) return FailWithSdlError();
   record->glContext = NewSharingContext(*shared, record->window.get(), flags);
-  if (!record->glContext) return nullptr;
+  if (!record->glContext) return FailWithSdlError();
   record->settings = ContextSettings{kAttachedMode, 0, 0, 0, 0, flags};
   SDL_GetWindowSize(record->window.get(), &record->settings.width, &record->settings.height);
   platform.live.push_back(std::move(record));

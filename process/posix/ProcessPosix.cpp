@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "process/ProcessPlatform.h"
+#include "runtime/LastError.h"
 
 namespace corvex::platform {
 namespace {
@@ -247,15 +248,15 @@ bool CreatePipe(PipeHandle& readEnd, PipeHandle& writeEnd) {
 bool SpawnProcess(const std::string& commandLine, int32_t /*flags: no consoles here*/, SpawnedChild& child) {
   ReapLeftovers();
   std::vector<std::string> words = SplitCommandLine(commandLine);
-  if (words.empty()) return false;
+  if (words.empty()) return FailZero("empty command line");
   for (const std::string& word : words) {
-    if (word.find('\0') != std::string::npos) return false;  // cannot be passed to a program
+    if (word.find('\0') != std::string::npos) return FailZero("NUL in the command line");
   }
   const std::string program = FindProgram(words[0]);
-  if (program.empty()) return false;
+  if (program.empty()) return FailZero("no such program");
 
   OwnedPipe output, input, error;
-  if (!OpenPipe(output) || !OpenPipe(input) || !OpenPipe(error)) return false;
+  if (!OpenPipe(output) || !OpenPipe(input) || !OpenPipe(error)) return FailZero(ErrnoText(errno));
 
   SpawnSetup setup;
   // The parent's ends are close-on-exec; the copies on 0, 1 and 2 are not.
@@ -285,8 +286,9 @@ bool SpawnProcess(const std::string& commandLine, int32_t /*flags: no consoles h
 
   // glibc reports a failed exec here, synchronously, rather than through the child's status.
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0) {
-    return false;
+  if (const int failure =
+          posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ)) {
+    return FailZero(ErrnoText(failure));
   }
   child.process = ProcessRecord{pid, false};
   ListGroupForCrash(pid);  // the child leads its group: the group's id is its pid

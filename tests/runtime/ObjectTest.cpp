@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "runtime/Data.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Object.h"
@@ -77,6 +79,8 @@ TEST(ExceptionsDeathTest, UncaughtErrorsPrintTheirTextAndExitWith255) {
               testing::ExitedWithCode(255), "^boom$");
   EXPECT_EXIT(RunReportingUncaught([]() -> int { throw TThrownString("Too many DataTypes"); }),
               testing::ExitedWithCode(255), "Too many DataTypes");
+  EXPECT_EXIT(RunReportingUncaught([]() -> int { throw std::length_error("vector too long"); }),
+              testing::ExitedWithCode(255), "^vector too long$");
 }
 
 class NamedType : public TDataType {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ TEST(StartupDeathTest, ReturningProgramAnswersZero) {
 TEST(StartupDeathTest, UncaughtErrorEndsWith255AndItsText) {
   EXPECT_EXIT(RunWithArguments({"prog"}, [] { throw TRuntimeException("Unable to start"); }),
               testing::ExitedWithCode(255), "^Unable to start$");
+  EXPECT_EXIT(RunWithArguments({"prog"}, [] { throw std::runtime_error("disk full"); }),
+              testing::ExitedWithCode(255), "^disk full$");
 }
 
 int g_signal = 0;
