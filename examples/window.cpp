@@ -83,7 +83,7 @@ void RunExample() {
                  (GraphicsFullScreen(window) != 0 ? ", full screen" : ""),
              20, 20);
     DrawText(String("WindowSize events: ") + String::FromInt(sizeEvents), 20, 40);
-    DrawText("Drag the frame, press 1, 2 or 3 for a size, F11 for full screen, Escape quits", 20,
+    DrawText("Drag the frame; 1, 2, 3: sizes; F11: full screen; Escape quits", 20,
              static_cast<float>(height - 30));
     FlipPage(-1);
   }
