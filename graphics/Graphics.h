@@ -123,8 +123,9 @@ int32_t CurrentGraphicsDepth();
 int32_t CurrentGraphicsHertz();
 int32_t CurrentGraphicsFlags();
 
-// Changes a window's size while running; its settings, the renderer's default viewport and a
-// "WindowSize" event follow. 0 when the context cannot change size.
+// Changes a window's size while running (in window units); its settings, the renderer's
+// default viewport and a "WindowSize" event follow. In desktop full screen the size is kept for
+// the way back. 0 when the context cannot change size.
 int32_t SetGraphicsSize(const Ref<TGraphics>& graphics, int32_t width, int32_t height);
 // Switches a window to desktop full screen (non-zero) or back, with the same rules as
 // SetGraphicsSize. 0 when the context cannot.
