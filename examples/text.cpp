@@ -1,7 +1,8 @@
 // Text in three kinds of font: the built-in 8 x 16 default font, a FreeType font loaded from
 // a file (DejaVu Sans, from Debian's fonts-dejavu-core) at two sizes, and the packed atlas font
-// of the demo (an index of glyph cells plus a PNG atlas). Type to edit the line at the bottom;
-// Backspace deletes; Escape or closing the window quits.
+// of the demo (an index of glyph cells plus a PNG atlas); then UTF-8 text in Greek and
+// Cyrillic, and one line with kerning off and on. Type to edit the line at the bottom (any
+// script the font has); Backspace deletes; Escape or closing the window quits.
 //
 // Run: build/release/examples/corvex-example-text (the packed font lies in assets/pactwo beside
 // it). Another TrueType or OpenType file can be named as the first argument.
@@ -62,6 +63,11 @@ void RunExample() {
   const Ref<TPacImage> packed = TPacImage::Create(pac, "font");
   packed->centred = 0;
   // [/docs:fonts]
+  // [docs:kerning-fonts]
+  // FontKerning applies the face's pair kerning in DrawText and TextWidth.
+  const Ref<TImageFont> unkerned = LoadRendererFont(fontPath, 28, FontSmooth);
+  const Ref<TImageFont> kerned = LoadRendererFont(fontPath, 28, FontSmooth | FontKerning);
+  // [/docs:kerning-fonts]
   String typed = "Type here";
 
   for (int32_t frame = 0; KeepRunning(frame); ++frame) {
@@ -91,6 +97,19 @@ void RunExample() {
     SetDrawColor(30, 110, 60);
     packed->DrawText("The packed font", 20, 200, 0, 0, 0);
     // [/docs:draw-text]
+
+    // [docs:unicode-text]
+    // UTF-8 bytes, such as a literal in this UTF-8 source file, become a String with FromUtf8.
+    SetRendererFont(small);
+    SetDrawColor(40, 40, 40);
+    DrawText(String::FromUtf8("UTF-8: Ελληνικά – Кириллица ✓"), 20, 270);
+    if (unkerned && kerned) {
+      SetRendererFont(unkerned);
+      DrawText("AVATAR To  (kerning off)", 20, 310);
+      SetRendererFont(kerned);
+      DrawText("AVATAR To  (kerning on)", 20, 350);
+    }
+    // [/docs:unicode-text]
 
     SetRendererFont(large);
     SetDrawColor(20, 20, 20);

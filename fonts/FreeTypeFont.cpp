@@ -190,6 +190,20 @@ Ref<TGlyph> TFreeTypeFont::LoadGlyph(int32_t index) {
   return glyph;
 }
 
+float TFreeTypeFont::Kerning(int32_t left, int32_t right) {
+  FT_Face face = face_.Get();
+  if (!FT_HAS_KERNING(face) || left < 0 || right < 0 || left >= glyphs_.Length() ||
+      right >= glyphs_.Length()) {
+    return 0.0f;
+  }
+  FT_Vector kerning{};
+  if (FT_Get_Kerning(face, static_cast<FT_UInt>(left) + 1, static_cast<FT_UInt>(right) + 1,
+                     FT_KERNING_DEFAULT, &kerning) != 0) {
+    return 0.0f;
+  }
+  return static_cast<float>(kerning.x >> 6);  // grid-fitted: whole pixels already
+}
+
 Ref<TFreeTypeFont> TFreeTypeFont::Load(const String& url, int32_t size, int32_t style) {
   const ErrorSubject subject(&url);
   if (size < 1) return FailNull("no such font size");

@@ -70,6 +70,9 @@ class TFreeTypeFont : public TFont {
   // buffer) keeps its placement and advance without a picture. Null outside 0 to
   // CountGlyphs() - 1.
   Ref<TGlyph> LoadGlyph(int32_t index) override;
+  // The face's pair kerning in whole pixels, whatever the style (FontKerning tells the text
+  // functions to use it); 0 for faces without kerning and indices outside the glyphs.
+  float Kerning(int32_t left, int32_t right) override;
 
   // The font at `url` at the largest size from `size` down that the face accepts, or Null.
   // A url with "::" after its first character is read whole through the stream layer and

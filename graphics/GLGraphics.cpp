@@ -50,6 +50,22 @@ void TGLGraphics::Close() {
   record_ = nullptr;
 }
 
+int32_t TGLGraphics::Resize(int32_t width, int32_t height) {
+  return record_ != nullptr && glplatform::ResizeWindow(record_, width, height) ? 1 : 0;
+}
+
+int32_t TGLGraphics::SetFullScreen(int32_t enable) {
+  return record_ != nullptr && glplatform::SetDesktopFullScreen(record_, enable != 0) ? 1 : 0;
+}
+
+int32_t TGLGraphics::IsFullScreen() const {
+  return record_ != nullptr && glplatform::IsDesktopFullScreen(record_) ? 1 : 0;
+}
+
+float TGLGraphics::PixelScale() const {
+  return record_ != nullptr ? glplatform::PixelScale(record_) : 1.0f;
+}
+
 Array<Ref<TGraphicsMode>> TGLGraphicsDriver::EnumModes() {
   return UsableGraphicsModes(glplatform::DisplayModes());
 }

@@ -24,6 +24,13 @@ class TGLGraphics : public TGraphics {
                    int32_t& flags) const override;
   // Closes the record (its window too, unless attached); a second Close does nothing.
   void Close() override;
+  // A window of its own changes size or goes to desktop full screen and back; full-screen
+  // displays, attached and closed contexts answer 0.
+  int32_t Resize(int32_t width, int32_t height) override;
+  int32_t SetFullScreen(int32_t enable) override;
+  int32_t IsFullScreen() const override;
+  // The drawable's width over the window's (1 for a closed context).
+  float PixelScale() const override;
 
   // The platform record, null after Close.
   glplatform::ContextRecord* Record() const noexcept { return record_; }

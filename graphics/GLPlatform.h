@@ -60,6 +60,18 @@ void CloseContext(ContextRecord* record);
 // The record's settings; an attached record's size is first read again from its window.
 ContextSettings Settings(ContextRecord* record);
 
+// Asks for a new size (in window units) of a window of its own (not a full-screen display
+// or an attached window); false when it cannot change. The record's size follows when the
+// platform reports the change through the event pump.
+bool ResizeWindow(ContextRecord* record, int32_t width, int32_t height);
+// Makes a window of its own cover its display without a frame (desktop full screen: the
+// display mode stays) or gives it back its place and size; false when it cannot.
+bool SetDesktopFullScreen(ContextRecord* record, bool enable);
+// Whether the record's window is in desktop full screen.
+bool IsDesktopFullScreen(ContextRecord* record);
+// The record's drawable width over its window's width: above 1 for high-density drawables.
+float PixelScale(ContextRecord* record);
+
 // The native handle of the record's window (an X11 window id on X11), 0 when there is none.
 uintptr_t NativeWindow(ContextRecord* record);
 

@@ -117,6 +117,27 @@ Ref<TGraphics> CreateWithDriver(const char* call, int32_t width, int32_t height,
   }
 }
 
+// Runs before every other listener of a "WindowSize" event: the current graphics' settings
+// follow the new size, and its driver makes it current again so that what it keeps for the
+// context (the renderer's projection and default viewport) follows too.
+Ref<Object> FollowWindowSize(int32_t, const Ref<Object>& data, const Ref<Object>&) {
+  const Ref<TEvent> event = Cast<TEvent>(data);
+  if (!event || event->id != EVENT_WINDOWSIZE || g_state == nullptr) return data;
+  GraphicsState& state = *g_state;
+  if (!state.current || !state.driver) return data;
+  Settings settings;
+  state.current->GetSettings(settings.width, settings.height, settings.depth, settings.hertz, settings.flags);
+  if (settings.width == state.currentSettings.width && settings.height == state.currentSettings.height) {
+    return data;
+  }
+  state.currentSettings = settings;
+  state.driver->MakeCurrent(state.current);
+  return data;
+}
+
+// Ahead of the input tracker, the queue and the program's own listeners.
+inline constexpr int32_t kFollowWindowSizePriority = 1000000;
+
 }  // namespace
 
 String TGraphicsMode::ToString() const {
@@ -126,6 +147,22 @@ String TGraphicsMode::ToString() const {
 
 Ref<TDataType> TGraphics::DataType() const {
   return Driver();
+}
+
+int32_t TGraphics::Resize(int32_t, int32_t) {
+  return 0;
+}
+
+int32_t TGraphics::SetFullScreen(int32_t) {
+  return 0;
+}
+
+int32_t TGraphics::IsFullScreen() const {
+  return 0;
+}
+
+float TGraphics::PixelScale() const {
+  return 1.0f;
 }
 
 String TGraphicsDriver::TypeName() const {
@@ -251,6 +288,29 @@ int32_t CurrentGraphicsFlags() {
   return State().currentSettings.flags;
 }
 
+int32_t SetGraphicsSize(const Ref<TGraphics>& graphics, int32_t width, int32_t height) {
+  if (!graphics || graphics->Resize(width, height) == 0) return 0;
+  // The platform reports the change as an event; taking it now lets the settings answer the
+  // new size at once (inside a listener it arrives with the next poll).
+  PollSystemEvents();
+  return 1;
+}
+
+int32_t SetGraphicsFullScreen(const Ref<TGraphics>& graphics, int32_t enable) {
+  if (!graphics || graphics->SetFullScreen(enable) == 0) return 0;
+  PollSystemEvents();
+  return 1;
+}
+
+int32_t GraphicsFullScreen(const Ref<TGraphics>& graphics) {
+  return graphics ? graphics->IsFullScreen() : 0;
+}
+
+float GraphicsPixelScale() {
+  const GraphicsState& state = State();
+  return state.current ? state.current->PixelScale() : 1.0f;
+}
+
 Ref<TGraphics> OpenGraphics(int32_t width, int32_t height, int32_t depth, int32_t hertz, int32_t flags) {
   GraphicsState& state = State();
   CloseMainGraphics();
@@ -327,6 +387,7 @@ void InitGraphicsModule() {
   InitInputModule();
   g_state = new GraphicsState();
   g_state->flipHookId = NewHookId();
+  AttachHook(EventHookId(), &FollowWindowSize, Null, kFollowWindowSizePriority);
 }
 
 }  // namespace corvex

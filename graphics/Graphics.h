@@ -19,6 +19,8 @@ inline constexpr int32_t GfxAlphaBuffer = 4;     // the frame buffer has an alph
 inline constexpr int32_t GfxDepthBuffer = 8;     // a depth buffer is attached
 inline constexpr int32_t GfxStencilBuffer = 16;  // a stencil buffer is attached
 inline constexpr int32_t GfxAccumBuffer = 32;    // an accumulation buffer is attached
+inline constexpr int32_t GfxResizable = 64;      // a window the user can resize
+inline constexpr int32_t GfxHighDpi = 128;       // a window asks for a high-density drawable
 
 // A display mode a driver can use for full-screen graphics.
 class TGraphicsMode : public Object {
@@ -50,6 +52,16 @@ class TGraphics : public TData {
                            int32_t& flags) const = 0;
   // Releases the platform resources; the object stays valid but draws nowhere. Idempotent.
   virtual void Close() = 0;
+
+  // Asks for a new window size in window units; 1 when the context can change size (its
+  // settings follow once the platform reports the change), 0 when it cannot.
+  virtual int32_t Resize(int32_t width, int32_t height);
+  // Switches a window to desktop full screen (non-zero) or back; 1 when the context can.
+  virtual int32_t SetFullScreen(int32_t enable);
+  // 1 while a window is in desktop full screen, else 0.
+  virtual int32_t IsFullScreen() const;
+  // Drawable pixels per window unit: above 1 on high-density displays.
+  virtual float PixelScale() const;
 };
 
 // A graphics driver. Constructing one registers it as the data type "NOX.Graphics.TGraphics".
@@ -110,6 +122,18 @@ int32_t CurrentGraphicsHeight();
 int32_t CurrentGraphicsDepth();
 int32_t CurrentGraphicsHertz();
 int32_t CurrentGraphicsFlags();
+
+// Changes a window's size while running (in window units); its settings, the renderer's
+// default viewport and a "WindowSize" event follow. In desktop full screen the size is kept for
+// the way back. 0 when the context cannot change size.
+int32_t SetGraphicsSize(const Ref<TGraphics>& graphics, int32_t width, int32_t height);
+// Switches a window to desktop full screen (non-zero) or back, with the same rules as
+// SetGraphicsSize. 0 when the context cannot.
+int32_t SetGraphicsFullScreen(const Ref<TGraphics>& graphics, int32_t enable);
+// 1 while the window is in desktop full screen, else 0.
+int32_t GraphicsFullScreen(const Ref<TGraphics>& graphics);
+// Drawable pixels per window unit of the current graphics (1 without one).
+float GraphicsPixelScale();
 
 // Opens the program's main window (depth 0) or screen, makes it current, sets up frame pacing
 // at `hertz` and starts input tracking. The previous main graphics is closed first. Null when

@@ -21,6 +21,57 @@ String String::FromBytes(const void* bytes, std::size_t count) {
   return String(std::move(units));
 }
 
+String String::FromUtf8(std::string_view bytes) {
+  std::u16string units;
+  units.reserve(bytes.size());
+  const auto byteAt = [&](std::size_t i) { return static_cast<uint8_t>(bytes[i]); };
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const uint8_t lead = byteAt(i);
+    int32_t length = 0;
+    uint32_t code = 0;
+    uint32_t least = 0;
+    if (lead < 0x80) {
+      length = 1;
+      code = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      code = lead & 0x1F;
+      least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      code = lead & 0x0F;
+      least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      code = lead & 0x07;
+      least = 0x10000;
+    }
+    bool valid = length > 0 && i + static_cast<std::size_t>(length) <= bytes.size();
+    for (int32_t k = 1; valid && k < length; ++k) {
+      const uint8_t next = byteAt(i + static_cast<std::size_t>(k));
+      if ((next & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not characters.
+    if (valid && (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)) valid = false;
+    if (!valid) {
+      units.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(code));
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return String(std::move(units));
+}
+
 String String::FromInt(int64_t value) {
   char text[32];
   std::snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
@@ -42,6 +93,47 @@ String String::FromDouble(double value) {
 char16_t String::At(int32_t index) const {
   if (index < 0 || index >= Length()) throw TArrayBoundsException();
   return units_[static_cast<std::size_t>(index)];
+}
+
+int32_t String::CodePointAt(int32_t index, int32_t& units) const noexcept {
+  const auto at = static_cast<std::size_t>(index);
+  const char16_t unit = units_[at];
+  units = 1;
+  if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < units_.size()) {
+    const char16_t low = units_[at + 1];
+    if (low >= 0xDC00 && low <= 0xDFFF) {
+      units = 2;
+      return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+  }
+  return unit;
+}
+
+std::string String::ToUtf8() const {
+  std::string bytes;
+  bytes.reserve(units_.size());
+  for (int32_t i = 0; i < Length();) {
+    int32_t units = 1;
+    uint32_t code = static_cast<uint32_t>(CodePointAt(i, units));
+    i += units;
+    if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;  // half of a pair on its own
+    if (code < 0x80) {
+      bytes.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+      bytes.push_back(static_cast<char>(0xC0 | (code >> 6)));
+      bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+      bytes.push_back(static_cast<char>(0xE0 | (code >> 12)));
+      bytes.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+      bytes.push_back(static_cast<char>(0xF0 | (code >> 18)));
+      bytes.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+  }
+  return bytes;
 }
 
 std::string String::ToBytes() const {

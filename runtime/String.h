@@ -22,6 +22,10 @@ class String {
   // Widens each of `count` bytes to one code unit (ISO-8859-1).
   static String FromBytes(const void* bytes, std::size_t count);
   static String FromBytes(std::string_view bytes) { return FromBytes(bytes.data(), bytes.size()); }
+  // UTF-8 text as code units: characters above U+FFFF become surrogate pairs, and every byte
+  // that does not start a well-formed sequence (overlong, a surrogate, past U+10FFFF, cut
+  // short) becomes one U+FFFD.
+  static String FromUtf8(std::string_view bytes);
   // Decimal text of an integer.
   static String FromInt(int64_t value);
   // printf "%#.9g" of a float.
@@ -36,6 +40,11 @@ class String {
   const char16_t* Data() const noexcept { return units_.data(); }
   const std::u16string& Units() const noexcept { return units_; }
 
+  // The character at `index`: a surrogate pair joined into one code point (`units` = 2), any
+  // other unit as it is (`units` = 1). `index` must be inside the string.
+  int32_t CodePointAt(int32_t index, int32_t& units) const noexcept;
+  // The text in UTF-8; surrogate pairs become one four-byte sequence, a lone surrogate U+FFFD.
+  std::string ToUtf8() const;
   // The low byte of every code unit, as handed to the platform.
   std::string ToBytes() const;
   // Only the letters A to Z change.

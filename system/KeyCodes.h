@@ -48,6 +48,7 @@ inline constexpr int32_t KEY_NUMSUBTRACT = 109;
 inline constexpr int32_t KEY_NUMDECIMAL = 110;
 inline constexpr int32_t KEY_NUMDIVIDE = 111;
 inline constexpr int32_t KEY_F1 = 112;
+inline constexpr int32_t KEY_F11 = 122;  // the usual full-screen switch
 inline constexpr int32_t KEY_F12 = 123;
 inline constexpr int32_t KEY_F24 = 135;
 inline constexpr int32_t KEY_NUMLOCK = 144;

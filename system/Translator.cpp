@@ -83,6 +83,10 @@ void TranslateMouseWheel(int32_t steps, const Ref<Object>& source) {
   Raise(EVENT_MOUSEWHEEL, source, steps, g_modifiers, 0, 0);
 }
 
+void TranslateWindowSize(int32_t width, int32_t height, const Ref<Object>& source) {
+  Raise(EVENT_WINDOWSIZE, source, 0, g_modifiers, width, height);
+}
+
 void TranslatePointerLeft(PointerWindow window) {
   if (window == kNoPointerWindow || window != g_trackedWindow) return;
   TrackPointerWindow(kNoPointerWindow, 0, 0, Null);
@@ -120,57 +124,6 @@ void SetPointerWanted(bool wanted) {
 
 bool PointerShown() {
   return g_pointerWanted || g_trackedWindow == kNoPointerWindow;
-}
-
-String DecodeUtf8(std::string_view bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
-  const auto byteAt = [&](std::size_t i) { return static_cast<uint8_t>(bytes[i]); };
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const uint8_t lead = byteAt(i);
-    int32_t length = 0;
-    uint32_t code = 0;
-    uint32_t least = 0;
-    if (lead < 0x80) {
-      length = 1;
-      code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      code = lead & 0x1F;
-      least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      code = lead & 0x0F;
-      least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      code = lead & 0x07;
-      least = 0x10000;
-    }
-    bool valid = length > 0 && i + static_cast<std::size_t>(length) <= bytes.size();
-    for (int32_t k = 1; valid && k < length; ++k) {
-      const uint8_t next = byteAt(i + static_cast<std::size_t>(k));
-      if ((next & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (next & 0x3Fu);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (valid && (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)) valid = false;
-    if (!valid) {
-      units.push_back(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      units.push_back(static_cast<char16_t>(code));
-    }
-    i += static_cast<std::size_t>(length);
-  }
-  return String(std::move(units));
 }
 
 }  // namespace corvex

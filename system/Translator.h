@@ -30,7 +30,8 @@ void TranslateCloseRequest(const Ref<Object>& source);
 void TranslateActivation(bool active, const Ref<Object>& source);
 // KeyDown, KeyRepeat or KeyUp; key codes outside 1 to 255 raise nothing.
 void TranslateKey(KeyAction action, int32_t keyCode, const Ref<Object>& source);
-// One KeyChar per 16-bit code unit of typed text.
+// One KeyChar per character of typed text, a character above U+FFFF as two KeyChars of its
+// surrogate halves.
 void TranslateText(const String& text, const Ref<Object>& source);
 // MouseDown or MouseUp of button 1 (left), 2 (right) or 3 (middle); others raise nothing.
 void TranslateMouseButton(bool down, int32_t button, int32_t x, int32_t y, const Ref<Object>& source);
@@ -41,6 +42,8 @@ void TranslateMouseMove(PointerWindow window, int32_t x, int32_t y, int32_t widt
                         int32_t held, const Ref<Object>& source);
 // MouseWheel with signed notches; 0 raises nothing.
 void TranslateMouseWheel(int32_t steps, const Ref<Object>& source);
+// A window's drawable area has a new size: WindowSize with data 0 and the size as x, y.
+void TranslateWindowSize(int32_t width, int32_t height, const Ref<Object>& source);
 // The platform reports that the pointer has left `window`: MouseLeave when it was tracked.
 void TranslatePointerLeft(PointerWindow window);
 
@@ -53,8 +56,5 @@ PointerWindow TrackedPointerWindow();
 void SetPointerWanted(bool wanted);
 // Shown when the program wants it or the pointer is outside every window of the program.
 bool PointerShown();
-
-// UTF-8 bytes as 16-bit code units; a malformed sequence gives one U+FFFD per bad byte.
-String DecodeUtf8(std::string_view bytes);
 
 }  // namespace corvex

@@ -19,6 +19,10 @@ bool IsInChain(const TFontLoader* loader) {
 
 }  // namespace
 
+float TFont::Kerning(int32_t, int32_t) {
+  return 0.0f;
+}
+
 void AddFontLoader(const Ref<TFontLoader>& loader) {
   if (!loader || loader->next_ || IsInChain(loader.Get())) return;
   loader->next_ = Ref<TFontLoader>(g_fontLoaders);

@@ -11,6 +11,9 @@ namespace corvex {
 // Style bits passed to LoadFont. Smooth glyphs get a transparent border and filtered,
 // mipmapped images; other bits are kept and answered by Style but change nothing here.
 inline constexpr int32_t FontSmooth = 4;
+// Style bit asking the text functions to apply the face's pair kerning (off by default, so
+// plain text measures as the sum of its advances).
+inline constexpr int32_t FontKerning = 8;
 
 // One glyph of a source font: its picture and where it goes relative to the pen.
 class TGlyph : public Object {
@@ -36,6 +39,9 @@ class TFont : public Object {
   virtual int32_t CharToGlyph(int32_t code) = 0;
   // The glyph at `index`; Null for an index outside 0 to CountGlyphs() - 1.
   virtual Ref<TGlyph> LoadGlyph(int32_t index) = 0;
+  // Pixels to add to the pen between the glyphs `left` and `right` (negative moves them
+  // closer); 0 for fonts without pair kerning.
+  virtual float Kerning(int32_t left, int32_t right);
 };
 
 // One link of the font-loader chain.

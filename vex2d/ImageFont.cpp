@@ -75,6 +75,14 @@ Ref<TGlyph> TImageFont::LoadGlyph(int32_t index) {
   return LoadImageGlyph(index);
 }
 
+float TImageFont::Kerning(int32_t left, int32_t right) {
+  return source ? source->Kerning(left, right) : 0.0f;
+}
+
+bool TImageFont::Kerns() {
+  return (Style() & FontKerning) != 0;
+}
+
 Ref<TImageGlyph> TImageFont::LoadImageGlyph(int32_t index) {
   if (index < 0 || index >= glyphs.Length()) return Null;
   if (glyphs[index]) return glyphs[index];
@@ -93,11 +101,19 @@ Ref<TImageGlyph> TImageFont::LoadImageGlyph(int32_t index) {
 }
 
 void TImageFont::Draw(const String& text, float x, float y, float xx, float xy, float yx, float yy) {
-  for (const char16_t code : text.Units()) {
-    const int32_t index = CharToGlyph(code);
+  const bool kerns = Kerns();
+  int32_t previous = -1;
+  for (int32_t at = 0, units = 1; at < text.Length(); at += units) {
+    const int32_t index = CharToGlyph(text.CodePointAt(at, units));
     if (index == -1) continue;
     const Ref<TImageGlyph> glyph = LoadImageGlyph(index);
     if (!glyph) continue;
+    if (kerns && previous != -1) {
+      const float kerning = Kerning(previous, index);
+      x += kerning * xx;
+      y += kerning * yx;
+    }
+    previous = index;
     if (const Ref<TImage>& image = glyph->image) {
       if (const Ref<TImageFrame> frame = image->Frame(0)) {
         const auto offsetX = static_cast<float>(glyph->offsetX);

@@ -47,13 +47,18 @@ class TImageFont : public TFont {
   int32_t CharToGlyph(int32_t code) override;
   // LoadImageGlyph.
   Ref<TGlyph> LoadGlyph(int32_t index) override;
+  // The source's kerning, 0 without a source.
+  float Kerning(int32_t left, int32_t right) override;
+  // Whether the text functions apply kerning: the style has FontKerning.
+  bool Kerns();
   // The glyph at `index`, made from the source's glyph on first request. Null outside 0 to
   // CountGlyphs() - 1 and when the source has no glyph there.
   Ref<TImageGlyph> LoadImageGlyph(int32_t index);
 
   // Draws the text with the pen starting at (x, y): each glyph's picture through the matrix
-  // (xx, xy, yx, yy), the pen moving by each advance along the transformed x axis.
-  // Characters without a glyph are skipped without moving the pen.
+  // (xx, xy, yx, yy), the pen moving by each advance (and, when the font kerns, each pair's
+  // kerning) along the transformed x axis. A surrogate pair is one character. Characters
+  // without a glyph are skipped without moving the pen.
   void Draw(const String& text, float x, float y, float xx, float xy, float yx, float yy);
 
   // An image font over the first font the loader chain opens, or Null. Smooth styles give

@@ -42,11 +42,18 @@ int32_t TextWidth(const String& text) {
   const Ref<TImageFont> font = StateFont(RequireActiveState());
   if (!font) return 0;
   // Each step truncates the sum of the width so far and the advance, not the advance alone.
+  // Kerning, when the font applies it, joins the advance of the glyph it moves.
+  const bool kerns = font->Kerns();
   int32_t width = 0;
-  for (const char16_t code : text.Units()) {
-    const int32_t index = font->CharToGlyph(code);
+  int32_t previous = -1;
+  for (int32_t at = 0, units = 1; at < text.Length(); at += units) {
+    const int32_t index = font->CharToGlyph(text.CodePointAt(at, units));
     if (index == -1) continue;
-    if (const Ref<TImageGlyph> glyph = font->LoadImageGlyph(index)) width = AddAdvance(width, glyph->advance);
+    const Ref<TImageGlyph> glyph = font->LoadImageGlyph(index);
+    if (!glyph) continue;
+    const float kerning = kerns && previous != -1 ? font->Kerning(previous, index) : 0.0f;
+    previous = index;
+    width = AddAdvance(width, glyph->advance + kerning);
   }
   return width;
 }

@@ -14,8 +14,8 @@ namespace corvex {
 // Draws the text with the state's font, its handle at (x, y), through the renderer's matrix
 // and origin.
 void DrawText(const String& text, float x, float y);
-// The sum of the whole-pixel advances of the characters the font has; line feeds do not
-// start new lines.
+// The sum of the whole-pixel advances of the characters the font has (with each pair's kerning
+// when the font kerns); a surrogate pair is one character; line feeds do not start new lines.
 int32_t TextWidth(const String& text);
 // The font's line height; the text is not examined.
 int32_t TextHeight(const String& text);

@@ -76,6 +76,22 @@ void TVex2DGraphics::Close() {
   driver = Null;
 }
 
+int32_t TVex2DGraphics::Resize(int32_t width, int32_t height) {
+  return graphics ? graphics->Resize(width, height) : 0;
+}
+
+int32_t TVex2DGraphics::SetFullScreen(int32_t enable) {
+  return graphics ? graphics->SetFullScreen(enable) : 0;
+}
+
+int32_t TVex2DGraphics::IsFullScreen() const {
+  return graphics ? graphics->IsFullScreen() : 0;
+}
+
+float TVex2DGraphics::PixelScale() const {
+  return graphics ? graphics->PixelScale() : 1.0f;
+}
+
 void TVex2DGraphics::ApplyState() {
   SetBlendMode(blendMode);
   SetDrawColor(colorRed, colorGreen, colorBlue);
@@ -93,6 +109,7 @@ void TVex2DGraphics::ApplyState() {
 void TVex2DGraphics::Activate() {
   Hold(g_activeState, Ref<TVex2DGraphics>(this));
   Hold(g_activeDriver, driver);
+  FollowContextSize();
   ApplyState();
   if (cleared == 0) {
     // Set first: the flip hook may draw, and must not start this again.
@@ -102,6 +119,20 @@ void TVex2DGraphics::Activate() {
     ClearScreen();
     FlipPage(0);
   }
+}
+
+void TVex2DGraphics::FollowContextSize() {
+  int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+  GetSettings(width, height, depth, hertz, flags);
+  if (width == followedWidth && height == followedHeight) return;
+  // A viewport the program set for part of the context stays as it is.
+  if (viewportX == 0 && viewportY == 0 && viewportWidth == followedWidth &&
+      viewportHeight == followedHeight) {
+    viewportWidth = width;
+    viewportHeight = height;
+  }
+  followedWidth = width;
+  followedHeight = height;
 }
 
 void TVex2DGraphics::Deactivate() {
@@ -118,6 +149,8 @@ Ref<TVex2DGraphics> TVex2DGraphics::Create(const Ref<TGraphics>& wrapped, const 
   const Ref<TVex2DGraphics> state = New<TVex2DGraphics>(wrapped, owner);
   int32_t depth = 0, hertz = 0, flags = 0;
   wrapped->GetSettings(state->viewportWidth, state->viewportHeight, depth, hertz, flags);
+  state->followedWidth = state->viewportWidth;
+  state->followedHeight = state->viewportHeight;
   state->font_ = Ref<TImageFont>(g_defaultFont);
   return state;
 }

@@ -27,12 +27,17 @@ class TVex2DGraphics : public TGraphics {
                    int32_t& flags) const override;
   // Closes the wrapped context and forgets it and the driver; a second Close does nothing.
   void Close() override;
+  // The wrapped context's answers (0, or 1 for the scale, once closed).
+  int32_t Resize(int32_t width, int32_t height) override;
+  int32_t SetFullScreen(int32_t enable) override;
+  int32_t IsFullScreen() const override;
+  float PixelScale() const override;
 
   // Pushes the whole state to the active driver through the module setters. Only call it on
   // the active state.
   virtual void ApplyState();
   // Makes this the active state, pushes the state, and on the first activation clears and
-  // flips both pages.
+  // flips both pages. A viewport still covering the whole context follows its new size.
   virtual void Activate();
   // No state is active afterwards.
   static void Deactivate();
@@ -68,8 +73,13 @@ class TVex2DGraphics : public TGraphics {
   Ref<TVex2DDriver> driver;
   // 0 until the first activation has cleared both pages.
   int32_t cleared = 0;
+  // The context size the default viewport was last set for.
+  int32_t followedWidth = 0, followedHeight = 0;
 
  private:
+  // Moves a viewport that covers the whole context to the context's current size.
+  void FollowContextSize();
+
   Ref<TImageFont> font_;
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/GLPlatform.h"
+#include "graphics/Graphics.h"
 #include "runtime/AppStrings.h"
 #include "runtime/Exceptions.h"
 #include "runtime/LastError.h"
@@ -31,7 +32,9 @@ using GLContextPtr = std::unique_ptr<void, GLContextDeleter>;
 }  // namespace
 
 struct ContextRecord {
-  ContextSettings settings{};
+  ContextSettings settings{};  // width and height are the drawable's, in pixels
+  bool desktopFullScreen = false;
+  SDL_Rect windowed{};  // place and size to go back to from desktop full screen
   // Declared before the context so that the context goes first. SDL leaves the window of
   // another toolkit in place when it destroys its wrapper of it.
   WindowPtr window;
@@ -210,7 +213,18 @@ void LeaveFullScreen(PlatformState& platform, ContextRecord& record, bool minimi
   platform.fullScreen = nullptr;
 }
 
-// Full-screen records switch the display mode while they have the focus. Events of the hidden
+// Reads the drawable size into the record; false when it has not changed.
+bool FollowDrawableSize(ContextRecord& record) {
+  int width = 0, height = 0;
+  SdlDrawableSize(record.window.get(), width, height);
+  if (width == record.settings.width && height == record.settings.height) return false;
+  record.settings.width = width;
+  record.settings.height = height;
+  return true;
+}
+
+// Full-screen records switch the display mode while they have the focus; a record's size
+// follows its window, and a report that changes nothing is dropped. Events of the hidden
 // window mean nothing to anyone; all others go on to the translator.
 bool FilterWindowEvent(const SDL_Event& event) {
   if (event.type != SDL_WINDOWEVENT) return false;
@@ -230,6 +244,8 @@ bool FilterWindowEvent(const SDL_Event& event) {
     case SDL_WINDOWEVENT_FOCUS_LOST:
       if (platform.fullScreen == record) LeaveFullScreen(platform, *record, true);
       break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      return !FollowDrawableSize(*record);
     default:
       break;
   }
@@ -261,7 +277,9 @@ ContextRecord* CreateContext(int32_t width, int32_t height, int32_t depth, int32
   const bool fullScreen = depth != 0;
   auto record = std::make_unique<ContextRecord>();
   RequestPixelFormat(flags);  // the window's visual is chosen from these attributes
-  const Uint32 windowFlags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullScreen ? SDL_WINDOW_BORDERLESS : 0);
+  Uint32 windowFlags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullScreen ? SDL_WINDOW_BORDERLESS : 0);
+  if (!fullScreen && (flags & GfxResizable) != 0) windowFlags |= SDL_WINDOW_RESIZABLE;
+  if ((flags & GfxHighDpi) != 0) windowFlags |= SDL_WINDOW_ALLOW_HIGHDPI;
   const int position = fullScreen ? 0 : 32;
   record->window.reset(
       SDL_CreateWindow(AppTitle().ToBytes().c_str(), position, position, width, height, windowFlags));
@@ -270,7 +288,7 @@ ContextRecord* CreateContext(int32_t width, int32_t height, int32_t depth, int32
   if (!record->glContext) return FailWithSdlError();
 
   int clientWidth = 0, clientHeight = 0;
-  SDL_GetWindowSize(record->window.get(), &clientWidth, &clientHeight);
+  SdlDrawableSize(record->window.get(), clientWidth, clientHeight);
   record->settings = ContextSettings{
       fullScreen ? kFullScreenMode : kWindowMode, clientWidth, clientHeight, depth, hertz, flags};
   ContextRecord* made = record.get();
@@ -317,6 +335,55 @@ ContextSettings Settings(ContextRecord* record) {
     SDL_GetWindowSize(record->window.get(), &record->settings.width, &record->settings.height);
   }
   return record->settings;
+}
+
+bool ResizeWindow(ContextRecord* record, int32_t width, int32_t height) {
+  if (!IsLive(Platform(), record) || record->settings.mode != kWindowMode) return false;
+  if (width < 1 || height < 1 || width > kMaxWindowSide || height > kMaxWindowSide) return false;
+  if (record->desktopFullScreen) {
+    // Kept for the way back; the screen stays covered.
+    record->windowed.w = width;
+    record->windowed.h = height;
+    return true;
+  }
+  SDL_SetWindowSize(record->window.get(), width, height);
+  return true;
+}
+
+bool SetDesktopFullScreen(ContextRecord* record, bool enable) {
+  if (!IsLive(Platform(), record) || record->settings.mode != kWindowMode) return false;
+  SDL_Window* const window = record->window.get();
+  if (enable == record->desktopFullScreen) return true;
+  if (enable) {
+    SDL_Rect bounds{};
+    const int display = std::max(SDL_GetWindowDisplayIndex(window), 0);
+    if (SDL_GetDisplayBounds(display, &bounds) != 0) return false;
+    SDL_GetWindowPosition(window, &record->windowed.x, &record->windowed.y);
+    SDL_GetWindowSize(window, &record->windowed.w, &record->windowed.h);
+    // A frameless window over the whole display works with and without a window manager.
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window, bounds.w, bounds.h);
+    SDL_RaiseWindow(window);
+  } else {
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowSize(window, record->windowed.w, record->windowed.h);
+    SDL_SetWindowPosition(window, record->windowed.x, record->windowed.y);
+  }
+  record->desktopFullScreen = enable;
+  return true;
+}
+
+bool IsDesktopFullScreen(ContextRecord* record) {
+  return IsLive(Platform(), record) && record->desktopFullScreen;
+}
+
+float PixelScale(ContextRecord* record) {
+  if (!IsLive(Platform(), record)) return 1.0f;
+  int windowWidth = 0, windowHeight = 0, width = 0, height = 0;
+  SDL_GetWindowSize(record->window.get(), &windowWidth, &windowHeight);
+  SdlDrawableSize(record->window.get(), width, height);
+  return windowWidth > 0 && width > 0 ? static_cast<float>(width) / static_cast<float>(windowWidth) : 1.0f;
 }
 
 uintptr_t NativeWindow(ContextRecord* record) {

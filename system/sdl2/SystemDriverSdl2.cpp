@@ -40,6 +40,30 @@ bool VideoStarted() {
   return SDL_WasInit(SDL_INIT_VIDEO) != 0;
 }
 
+constinit SdlDrawableSizeFunction g_drawableSize = &SDL_GL_GetDrawableSize;
+
+// Converts between window units and drawable pixels of a window; both sizes are 1 by 1 for a
+// window that has gone, so nothing changes.
+struct WindowScale {
+  int windowWidth = 1, windowHeight = 1, pixelWidth = 1, pixelHeight = 1;
+
+  explicit WindowScale(SDL_Window* window) {
+    if (window == nullptr) return;
+    int w = 0, h = 0, pw = 0, ph = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    SdlDrawableSize(window, pw, ph);
+    if (w < 1 || h < 1 || pw < 1 || ph < 1) return;
+    windowWidth = w;
+    windowHeight = h;
+    pixelWidth = pw;
+    pixelHeight = ph;
+  }
+  int32_t ToPixelsX(int32_t x) const { return static_cast<int32_t>(int64_t{x} * pixelWidth / windowWidth); }
+  int32_t ToPixelsY(int32_t y) const { return static_cast<int32_t>(int64_t{y} * pixelHeight / windowHeight); }
+  int32_t ToUnitsX(int32_t x) const { return static_cast<int32_t>(int64_t{x} * windowWidth / pixelWidth); }
+  int32_t ToUnitsY(int32_t y) const { return static_cast<int32_t>(int64_t{y} * windowHeight / pixelHeight); }
+};
+
 int32_t WindowsButton(uint8_t sdlButton) {
   switch (sdlButton) {
     case SDL_BUTTON_LEFT:
@@ -121,17 +145,26 @@ void TranslateWindowEvent(const SDL_WindowEvent& window, const Ref<Object>& sour
     case SDL_WINDOWEVENT_LEAVE:
       TranslatePointerLeft(window.windowID);
       break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      if (SDL_Window* const sdlWindow = SDL_GetWindowFromID(window.windowID)) {
+        int width = 0, height = 0;
+        SdlDrawableSize(sdlWindow, width, height);
+        TranslateWindowSize(width, height, source);
+      }
+      break;
     default:
       break;
   }
 }
 
 void TranslateMotion(const SDL_MouseMotionEvent& motion, const Ref<Object>& source) {
-  int32_t width = 0;
-  int32_t height = 0;
+  int width = 0;
+  int height = 0;
   SDL_Window* const window = SDL_GetWindowFromID(motion.windowID);
-  if (window != nullptr) SDL_GetWindowSize(window, &width, &height);
-  TranslateMouseMove(motion.windowID, motion.x, motion.y, width, height, HeldButtons(motion.state), source);
+  if (window != nullptr) SdlDrawableSize(window, width, height);
+  const WindowScale scale(window);
+  TranslateMouseMove(motion.windowID, scale.ToPixelsX(motion.x), scale.ToPixelsY(motion.y), width, height,
+                     HeldButtons(motion.state), source);
 }
 
 // Whether the window has changed the display mode (full screen in a mode of its own, not a
@@ -147,7 +180,9 @@ void TranslateButton(const SDL_MouseButtonEvent& button, const Ref<Object>& sour
   // release lets it go. A window that changed the display mode covers the screen and needs none.
   if (!OwnsChangedDisplayMode(SDL_GetWindowFromID(button.windowID)))
     SDL_CaptureMouse(down ? SDL_TRUE : SDL_FALSE);
-  TranslateMouseButton(down, WindowsButton(button.button), button.x, button.y, source);
+  const WindowScale scale(SDL_GetWindowFromID(button.windowID));
+  TranslateMouseButton(down, WindowsButton(button.button), scale.ToPixelsX(button.x),
+                       scale.ToPixelsY(button.y), source);
 }
 
 // The platform's strings take the low byte of each code unit as a Latin-1 character; SDL wants
@@ -201,6 +236,16 @@ void AddSdlEventFilter(SdlEventFilter filter) {
   g_filters[g_filterCount++] = filter;
 }
 
+void SdlDrawableSize(SDL_Window* window, int& width, int& height) {
+  g_drawableSize(window, &width, &height);
+}
+
+SdlDrawableSizeFunction SetSdlDrawableSizeFunction(SdlDrawableSizeFunction function) {
+  const SdlDrawableSizeFunction previous = g_drawableSize;
+  g_drawableSize = function != nullptr ? function : &SDL_GL_GetDrawableSize;
+  return previous;
+}
+
 void TranslateSdlEvent(const SDL_Event& event, const Ref<Object>& source) {
   switch (event.type) {
     case SDL_KEYDOWN:
@@ -208,7 +253,7 @@ void TranslateSdlEvent(const SDL_Event& event, const Ref<Object>& source) {
       TranslateKeyEvent(event.key, source);
       break;
     case SDL_TEXTINPUT:
-      TranslateText(DecodeUtf8(event.text.text), source);
+      TranslateText(String::FromUtf8(event.text.text), source);
       break;
     case SDL_MOUSEMOTION:
       TranslateMotion(event.motion, source);
@@ -251,7 +296,8 @@ void TSdl2SystemDriver::PlacePointer(int32_t x, int32_t y) {
   if (!VideoStarted()) return;
   SDL_Window* const active = SDL_GetKeyboardFocus();
   if (active != nullptr) {
-    SDL_WarpMouseInWindow(active, x, y);
+    const WindowScale scale(active);
+    SDL_WarpMouseInWindow(active, scale.ToUnitsX(x), scale.ToUnitsY(y));
   } else {
     SDL_WarpMouseGlobal(x, y);
   }
@@ -315,8 +361,9 @@ bool PointerPositionIn(PointerWindow window, int32_t& x, int32_t& y) {
   int windowY = 0;
   SDL_GetGlobalMouseState(&globalX, &globalY);
   SDL_GetWindowPosition(sdlWindow, &windowX, &windowY);
-  x = globalX - windowX;
-  y = globalY - windowY;
+  const WindowScale scale(sdlWindow);
+  x = scale.ToPixelsX(globalX - windowX);
+  y = scale.ToPixelsY(globalY - windowY);
   return true;
 }
 

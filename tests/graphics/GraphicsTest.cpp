@@ -10,6 +10,7 @@
 #include "data/DataStream.h"
 #include "runtime/Exceptions.h"
 #include "stream/Bank.h"
+#include "system/Event.h"
 #include "system/Hook.h"
 #include "system/InputTracker.h"
 
@@ -43,6 +44,13 @@ class FakeGraphics : public TGraphics {
     flags = flags_;
   }
   void Close() override { ++closes; }
+  // Changes size at once and reports it as a window system does.
+  int32_t Resize(int32_t width, int32_t height) override {
+    width_ = width;
+    height_ = height;
+    SendEvent(NewEvent(EVENT_WINDOWSIZE, Null, 0, 0, width, height, Null));
+    return 1;
+  }
 
   int closes = 0;
 
@@ -181,6 +189,26 @@ TEST_F(GraphicsTest, NewGraphicsAddsDefaultFlagsAndTurnsEveryFailureIntoNull) {
     EXPECT_FALSE(NewGraphics(320, 200, 0, 0, 0));
     EXPECT_FALSE(AttachGraphicsTo(1234, 0));
   }
+}
+
+TEST_F(GraphicsTest, ANewSizeUpdatesTheCurrentSettingsAndMakesTheContextCurrentAgain) {
+  const Ref<TGraphics> graphics = OpenGraphics(320, 240, 0, 0, 0);
+  ASSERT_TRUE(graphics);
+  driver_->madeCurrent.clear();
+  EXPECT_EQ(SetGraphicsSize(graphics, 640, 360), 1);
+  EXPECT_EQ(CurrentGraphicsWidth(), 640);
+  EXPECT_EQ(CurrentGraphicsHeight(), 360);
+  ASSERT_EQ(driver_->madeCurrent.size(), 1u);
+  EXPECT_EQ(driver_->madeCurrent[0], graphics);
+  // A report that changes nothing for the current context does nothing.
+  SendEvent(NewEvent(EVENT_WINDOWSIZE, Null, 0, 0, 100, 100, Null));
+  EXPECT_EQ(driver_->madeCurrent.size(), 1u);
+  // Contexts that cannot change say so.
+  EXPECT_EQ(SetGraphicsFullScreen(graphics, 1), 0);
+  EXPECT_EQ(GraphicsFullScreen(graphics), 0);
+  EXPECT_EQ(SetGraphicsSize(Null, 10, 10), 0);
+  EXPECT_FLOAT_EQ(GraphicsPixelScale(), 1.0f);
+  CloseMainGraphics();
 }
 
 TEST_F(GraphicsTest, MakingCurrentRecordsSettingsAndSwitchesDrivers) {

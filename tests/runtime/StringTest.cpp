@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "runtime/Exceptions.h"
 #include "runtime/String.h"
+#include "stream/Stream.h"
+#include "stream/TextStream.h"
+#include "stream/Url.h"
 
 namespace corvex {
 namespace {
@@ -75,6 +82,75 @@ TEST(StringTest, SearchSliceAndCase) {
   EXPECT_EQ(String("a\\b").Replace(u'\\', u'/'), String("a/b"));
   EXPECT_LT(String("a"), String("b"));
   EXPECT_TRUE(String("pic.png").EndsWith(".png"));
+}
+
+TEST(StringTest, MalformedUtf8BecomesReplacementCharacters) {
+  EXPECT_EQ(String::FromUtf8("\xE2\x82\xAC").Units(), std::u16string(u"\u20AC"));
+  EXPECT_EQ(String::FromUtf8("\xC0\xAF").Units(), std::u16string(u"\uFFFD\uFFFD"));            // overlong '/'
+  EXPECT_EQ(String::FromUtf8("\xED\xA0\x80").Units(), std::u16string(u"\uFFFD\uFFFD\uFFFD"));  // a surrogate
+  EXPECT_EQ(String::FromUtf8("x\xE2\x82").Units(), std::u16string(u"x\uFFFD\uFFFD"));          // cut short
+  EXPECT_EQ(String::FromUtf8("\xF4\x90\x80\x80").Units(), std::u16string(u"\uFFFD\uFFFD\uFFFD\uFFFD"));
+  EXPECT_EQ(String::FromUtf8("\xFF"
+                             "b")
+                .Units(),
+            std::u16string(u"\uFFFDb"));
+  EXPECT_TRUE(String::FromUtf8("").IsEmpty());
+}
+
+TEST(StringTest, Utf8RoundTripsEveryCharacterAndMendsLoneSurrogates) {
+  struct Case {
+    std::u16string units;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {u"", ""},
+      {u"A", "A"},
+      {u"caf\u00E9 \u2713", "caf\xC3\xA9 \xE2\x9C\x93"},
+      {u"\u03A9\u03BC\u03AD\u03B3\u03B1 \u0416", "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xD0\x96"},
+      {u"\u07FF\u0800\uFFFF", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+      {u"\U0001F600\U0010FFFF", "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},  // surrogate pairs
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(String(c.units).ToUtf8(), c.bytes);
+    EXPECT_EQ(String::FromUtf8(c.bytes).Units(), c.units);
+  }
+  // A surrogate half without its partner is no character.
+  EXPECT_EQ(String(std::u16string(u"a\xD83D"
+                                  u"b\xDE00"))
+                .ToUtf8(),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
+  int32_t units = 0;
+  EXPECT_EQ(String(u"\U0001F600").CodePointAt(0, units), 0x1F600);
+  EXPECT_EQ(units, 2);
+  EXPECT_EQ(String(std::u16string(u"\xD83Dx")).CodePointAt(0, units), 0xD83D);
+  EXPECT_EQ(units, 1);
+}
+
+TEST(StringTest, Utf8AgreesWithTheTextStreamAndLoadTextFile) {
+  // The text stream codes each 16-bit unit on its own, so the two agree on every character
+  // below U+10000; that covers every script of the test strings.
+  InitTextStreamModule();
+  const String text(u"caf\u00E9 \u2713 \u03A9\u03BC\u03AD\u03B3\u03B1 \u0416 \u4E2D\u6587 \uFFFD");
+  const std::string path = ::testing::TempDir() + "corvex-utf8-agreement.txt";
+  const String url = String("utf8::") + String(path.c_str());
+  const Ref<TStream> out = OpenWriteStream(url);
+  ASSERT_TRUE(out);
+  out->WriteString(text);
+  out->Close();
+  const ByteArray written = LoadAllBytes(String(path.c_str()));
+  EXPECT_EQ(std::string(written.begin(), written.end()), text.ToUtf8());
+
+  const Ref<TStream> in = OpenReadStream(url);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->ReadString(text.Length()), String::FromUtf8(text.ToUtf8()));
+  in->Close();
+
+  const std::string marked = "\xEF\xBB\xBF" + text.ToUtf8();
+  SaveAllBytes(ByteArray::FromVector(std::vector<uint8_t>(marked.begin(), marked.end())),
+               String(path.c_str()));
+  EXPECT_EQ(LoadTextFile(String(path.c_str())), text);
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -44,26 +44,13 @@ TEST_F(TranslatorTest, KeyCodesOutsideOneTo255RaiseNothing) {
 }
 
 TEST_F(TranslatorTest, TextGivesOneKeyCharPerCodeUnit) {
-  TranslateText(DecodeUtf8("a\xC3\xA9\xF0\x9F\x98\x80"), Null);  // a, e-acute, a face outside the BMP
+  TranslateText(String::FromUtf8("a\xC3\xA9\xF0\x9F\x98\x80"), Null);  // a, e-acute, a face outside the BMP
   std::vector<int32_t> data;
   for (const RecordedEvent& event : recorder_.events()) {
     EXPECT_EQ(event.id, EVENT_KEYCHAR);
     data.push_back(event.data);
   }
   EXPECT_EQ(data, (std::vector<int32_t>{'a', 0xE9, 0xD83D, 0xDE00}));
-}
-
-TEST_F(TranslatorTest, MalformedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(DecodeUtf8("\xE2\x82\xAC").Units(), std::u16string(u"\u20AC"));
-  EXPECT_EQ(DecodeUtf8("\xC0\xAF").Units(), std::u16string(u"\uFFFD\uFFFD"));            // overlong '/'
-  EXPECT_EQ(DecodeUtf8("\xED\xA0\x80").Units(), std::u16string(u"\uFFFD\uFFFD\uFFFD"));  // a surrogate
-  EXPECT_EQ(DecodeUtf8("x\xE2\x82").Units(), std::u16string(u"x\uFFFD\uFFFD"));          // cut short
-  EXPECT_EQ(DecodeUtf8("\xF4\x90\x80\x80").Units(), std::u16string(u"\uFFFD\uFFFD\uFFFD\uFFFD"));
-  EXPECT_EQ(DecodeUtf8("\xFF"
-                       "b")
-                .Units(),
-            std::u16string(u"\uFFFDb"));
-  EXPECT_TRUE(DecodeUtf8("").IsEmpty());
 }
 
 TEST_F(TranslatorTest, MoveIntoAWindowEntersBeforeMovingAndLeavesWhenOutside) {

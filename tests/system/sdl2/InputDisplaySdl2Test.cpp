@@ -212,6 +212,20 @@ TEST_F(InputDisplayTest, TypedTextArrivesAsKeyChars) {
   EXPECT_EQ(typed, (std::vector<int32_t>{'H', 'i', ' ', '5'}));
 }
 
+TEST_F(InputDisplayTest, TypedTextBeyondLatin1ArrivesAsWholeCharactersAndSurrogateHalves) {
+  // Greek, Cyrillic, a CJK ideograph and a character above U+FFFF (X's Unicode keysyms).
+  const unsigned long keysyms[] = {0x10003A9, 0x1000436, 0x1004E2D, 0x101F600};
+  ASSERT_TRUE(testing_support::BindSpareKeys(keysyms, 4));
+  PumpFor(50);  // the program takes in the new keyboard map
+  ASSERT_EQ(Xdo("key U03A9 U0436 U4E2D U1F600"), 0);
+  std::vector<int32_t> typed;
+  PumpUntil([&] {
+    for (int32_t c = NextChar(); c != 0; c = NextChar()) typed.push_back(c);
+    return typed.size() >= 5;
+  });
+  EXPECT_EQ(typed, (std::vector<int32_t>{0x3A9, 0x436, 0x4E2D, 0xD83D, 0xDE00}));
+}
+
 TEST_F(InputDisplayTest, PointerEntersBeforeItMovesAndLeavesWhenItGoesOut) {
   MovePointerTo(left_ + 50, top_ + 60);
   ASSERT_TRUE(PumpUntil([&] { return !Only({EVENT_MOUSEMOVE}).empty(); }));

@@ -28,4 +28,24 @@ bool SendCloseRequest(unsigned long window) {
   return true;
 }
 
+bool BindSpareKeys(const unsigned long* keysyms, int count) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  int first = 0, last = 0, perCode = 0;
+  XDisplayKeycodes(display, &first, &last);
+  KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(first), last - first + 1, &perCode);
+  int bound = 0;
+  for (int code = last; code >= first && bound < count && map != nullptr; --code) {
+    bool empty = true;
+    for (int j = 0; j < perCode; ++j) empty = empty && map[(code - first) * perCode + j] == NoSymbol;
+    if (!empty) continue;
+    KeySym symbol = keysyms[bound++];
+    XChangeKeyboardMapping(display, code, 1, &symbol, 1);
+  }
+  if (map != nullptr) XFree(map);
+  XSync(display, False);
+  XCloseDisplay(display);
+  return bound == count;
+}
+
 }  // namespace corvex::testing_support
