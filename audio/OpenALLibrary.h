@@ -26,6 +26,8 @@ inline constexpr ALenum AL_LOOPING = 0x1007;
 inline constexpr ALenum AL_BUFFER = 0x1009;
 inline constexpr ALenum AL_GAIN = 0x100A;
 inline constexpr ALenum AL_SOURCE_STATE = 0x1010;
+inline constexpr ALenum AL_BUFFERS_QUEUED = 0x1015;
+inline constexpr ALenum AL_BUFFERS_PROCESSED = 0x1016;
 inline constexpr ALint AL_INITIAL = 0x1011;
 inline constexpr ALint AL_PLAYING = 0x1012;
 inline constexpr ALint AL_PAUSED = 0x1013;
@@ -53,6 +55,9 @@ struct Api {
   void (*alGenBuffers)(ALsizei, ALuint*);
   void (*alDeleteBuffers)(ALsizei, const ALuint*);
   void (*alBufferData)(ALuint, ALenum, const void*, ALsizei, ALsizei);
+  char (*alIsBuffer)(ALuint);
+  void (*alSourceQueueBuffers)(ALuint, ALsizei, const ALuint*);
+  void (*alSourceUnqueueBuffers)(ALuint, ALsizei, ALuint*);
   void (*alDistanceModel)(ALenum);
   ALenum (*alGetError)();
   ALCdevice* (*alcOpenDevice)(const ALCchar*);

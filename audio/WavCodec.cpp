@@ -114,13 +114,17 @@ int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination) {
       format != SAMPLE_STEREO16LE) {
     return 0;
   }
+  // The rate and byte-rate fields are 32 bits: a rate the loader would refuse or a byte rate
+  // beyond the field is not written.
+  const int32_t frameBytes = SampleFormatBytes[format];
+  const int64_t byteRate = int64_t{sample->Hertz()} * frameBytes;
+  if (sample->Hertz() <= 0 || byteRate > UINT32_MAX) return 0;
   const Ref<TStream> opened = OpenWriteStream(destination);
   if (!opened) return 0;
   const StreamCloser closer(opened);
   TStream& stream = *LittleEndianView(opened);
 
   const int32_t channels = SampleFormatChannels[format];
-  const int32_t frameBytes = SampleFormatBytes[format];
   const uint32_t dataBytes = static_cast<uint32_t>(sample->ByteCount());
   const uint32_t pad = dataBytes % 2;
   stream.WriteString("RIFF");
@@ -131,7 +135,7 @@ int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination) {
   stream.WriteShort(1);  // PCM
   stream.WriteShort(channels);
   stream.WriteInt(sample->Hertz());
-  stream.WriteInt(sample->Hertz() * frameBytes);
+  stream.WriteInt(static_cast<int32_t>(static_cast<uint32_t>(byteRate)));
   stream.WriteShort(frameBytes);
   stream.WriteShort(frameBytes / channels * 8);
   stream.WriteString("data");

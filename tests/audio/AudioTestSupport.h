@@ -175,7 +175,7 @@ inline std::string WavHeader(int32_t channels, int32_t hertz, int32_t bits, uint
   PutU16(out, static_cast<uint32_t>(formatTag));
   PutU16(out, static_cast<uint32_t>(channels));
   PutU32(out, static_cast<uint32_t>(hertz));
-  PutU32(out, static_cast<uint32_t>(hertz * channels * bits / 8));
+  PutU32(out, static_cast<uint32_t>(int64_t{hertz} * channels * bits / 8));
   PutU16(out, static_cast<uint32_t>(channels * bits / 8));
   PutU16(out, static_cast<uint32_t>(bits));
   out += "data";

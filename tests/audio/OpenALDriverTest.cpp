@@ -41,6 +41,13 @@ ALuint SourceOf(const Ref<TChannel>& channel) {
   return Cast<TOpenALChannel>(channel)->Source()->id;
 }
 
+// Buffer names the library holds now; it hands them out from 1 upwards and reuses freed ones.
+int LiveBuffers() {
+  int live = 0;
+  for (ALuint id = 1; id <= 4096; ++id) live += AL().alIsBuffer(id) ? 1 : 0;
+  return live;
+}
+
 class OpenALDriverTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -161,8 +168,12 @@ TEST_F(OpenALDriverTest, OwnedChannelsGiveTheirSourceBackWhenDestroyed) {
   EXPECT_EQ(SourceOf(NewAudioChannel()), id);
 }
 
-TEST_F(OpenALDriverTest, ForeignChannelsAndStaleSoundsGiveNull) {
-  EXPECT_FALSE(StartSound(shortSound, New<TChannel>()));
+TEST_F(OpenALDriverTest, ForeignChannelsGiveAOneShotChannelAndStaleSoundsGiveNull) {
+  const Ref<TChannel> foreign = New<TChannel>();
+  const Ref<TChannel> played = StartSound(loopSound, foreign);
+  ASSERT_TRUE(IsA<TOpenALChannel>(played));
+  EXPECT_EQ(ChannelIsPlaying(played), 1);
+  ChannelStop(played);
   Ref<TChannel> channel = NewAudioChannel();
   const int16_t frame = 0;
   Ref<TSound> mixerSound = New<TSonavoxSound>(sonavox::samplebuffer::Create(1, 16, 1, 44100, &frame, 0));
@@ -175,6 +186,32 @@ TEST_F(OpenALDriverTest, ForeignChannelsAndStaleSoundsGiveNull) {
   ChannelSetVolume(channel, 0.5f);
   ChannelStop(channel);
   EXPECT_TRUE(StartSound(OpenSound(Url(Silence(10)), 0), Null));
+}
+
+TEST_F(OpenALDriverTest, CuedOneShotChannelKeepsItsSourceUntilPlayed) {
+  const Ref<TChannel> cued = PrepareSound(loopSound, Null);
+  ASSERT_TRUE(cued);
+  const Ref<TChannel> next = StartSound(shortSound, Null);
+  EXPECT_NE(SourceOf(next), SourceOf(cued));
+  ChannelResume(cued);
+  EXPECT_EQ(ChannelIsPlaying(cued), 1);
+  ChannelStop(cued);
+}
+
+TEST_F(OpenALDriverTest, BuffersOfDroppedSoundsAreDeletedAfterReuseAndReCue) {
+  const int start = LiveBuffers();
+  ASSERT_GE(start, 2);  // the fixture's two sounds
+  const Ref<TChannel> owned = NewAudioChannel();
+  for (int i = 0; i < 20; ++i) {
+    // Each sound's last reference goes when a stopped source is reused or the channel re-cued.
+    const Ref<TChannel> oneShot = StartSound(OpenSound(Url(Silence(10)), 0), Null);
+    PrepareSound(OpenSound(Url(Silence(10)), 0), owned);
+    ASSERT_TRUE(Eventually([&] { return ChannelIsPlaying(oneShot) == 0; }));
+  }
+  // Displace the last two: the owned channel is re-cued, the stopped source reused.
+  PrepareSound(shortSound, owned);
+  StartSound(shortSound, Null);
+  EXPECT_EQ(LiveBuffers(), start);
 }
 
 }  // namespace

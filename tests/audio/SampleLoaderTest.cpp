@@ -195,5 +195,26 @@ TEST_F(SampleLoaderTest, EncodeWavWritesWhatTheLoaderReadsBack) {
   EXPECT_EQ(EncodeWAV(WrapAudioSample(frames.data(), 2, 8000, SAMPLE_MONO16BE), NewBankStream(Null)), 0);
 }
 
+TEST_F(SampleLoaderTest, RatesWhoseByteRateOverflowsTheHeaderAreNotWritten) {
+  // 44 bytes, rate 2^30: the loader takes any positive rate; 4 bytes a frame make a byte rate of
+  // 2^32, which the writer's 32-bit field cannot hold.
+  std::string file = WavHeader(2, 1 << 30, 16, 0);
+  ASSERT_EQ(file.size(), 44u);
+  const Ref<TAudioSample> huge = ReadAudioSample(MemoryStream(file));
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->Hertz(), 1 << 30);
+  const Ref<TBankStream> refused = NewBankStream(Null);
+  EXPECT_EQ(EncodeWAV(huge, refused), 0);
+  EXPECT_EQ(refused->Size(), 0);
+  // One byte a frame fits: the byte rate is written exactly.
+  const Ref<TAudioSample> mono = huge->Convert(SAMPLE_MONO8);
+  const Ref<TBankStream> out = NewBankStream(Null);
+  ASSERT_EQ(EncodeWAV(mono, out), 1);
+  out->Seek(28);
+  EXPECT_EQ(LittleEndianView(out)->ReadInt(), 1 << 30);
+  std::string negative(2, '\0');
+  EXPECT_EQ(EncodeWAV(WrapAudioSample(negative.data(), 1, -5, SAMPLE_MONO16LE), NewBankStream(Null)), 0);
+}
+
 }  // namespace
 }  // namespace corvex
