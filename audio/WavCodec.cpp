@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/Module.h"
@@ -79,6 +81,68 @@ int32_t WavFormat(int32_t bits, int32_t channels) {
   return SAMPLE_NONE;
 }
 
+constexpr int32_t kTagPcm = 1;
+constexpr int32_t kTagFloat = 3;
+constexpr int32_t kTagExtensible = 0xFFFE;
+
+// How the values of a wide format become 16 bits: rounded to the nearest and held in range,
+// as SoX converts them.
+enum class Wide { kNone, kInt24, kInt32, kFloat32 };
+
+Wide WideKind(int32_t tag, int32_t bits) {
+  if (tag == kTagPcm && bits == 24) return Wide::kInt24;
+  if (tag == kTagPcm && bits == 32) return Wide::kInt32;
+  if (tag == kTagFloat && bits == 32) return Wide::kFloat32;
+  return Wide::kNone;
+}
+
+int16_t Round16(int64_t value, int shift) {
+  const int64_t rounded = (value + (int64_t{1} << (shift - 1))) >> shift;
+  return static_cast<int16_t>(std::clamp<int64_t>(rounded, INT16_MIN, INT16_MAX));
+}
+
+int16_t FromFloat(float value) {
+  if (!(value == value)) return 0;  // NaN
+  const double scaled = std::nearbyint(static_cast<double>(value) * 32768.0);
+  return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+}
+
+// The frames of a 24-bit, 32-bit or float "data" chunk, converted to 16 bits.
+Ref<TAudioSample> ReadWideFrames(TStream& stream, uint32_t size, int32_t hertz, int32_t channels, Wide kind) {
+  const int32_t valueBytes = kind == Wide::kInt24 ? 3 : 4;
+  const int32_t frameBytes = valueBytes * channels;
+  const uint32_t whole = size - size % static_cast<uint32_t>(frameBytes);
+  const Ref<TAudioSample> raw = ReadFrames(stream, whole, hertz, SAMPLE_MONO8);
+  if (!raw) return Null;
+  const int32_t frames = raw->Length() / frameBytes;
+  Ref<TAudioSample> sample =
+      NewAudioSample(frames, hertz, channels == 1 ? SAMPLE_MONO16LE : SAMPLE_STEREO16LE);
+  if (!sample) return Null;
+  const uint8_t* in = raw->Samples();
+  uint8_t* out = sample->Samples();
+  for (int32_t i = 0; i < frames * channels; ++i, in += valueBytes, out += 2) {
+    int16_t value = 0;
+    if (kind == Wide::kInt24) {
+      const auto v =
+          static_cast<int32_t>(static_cast<uint32_t>(in[0]) << 8 | static_cast<uint32_t>(in[1]) << 16 |
+                               static_cast<uint32_t>(in[2]) << 24);
+      value = Round16(v, 16);
+    } else {
+      const uint32_t bits = in[0] | in[1] << 8 | in[2] << 16 | static_cast<uint32_t>(in[3]) << 24;
+      if (kind == Wide::kInt32) {
+        value = Round16(static_cast<int32_t>(bits), 16);
+      } else {
+        float f = 0;
+        std::memcpy(&f, &bits, 4);
+        value = FromFloat(f);
+      }
+    }
+    out[0] = static_cast<uint8_t>(value);
+    out[1] = static_cast<uint8_t>(static_cast<uint16_t>(value) >> 8);
+  }
+  return sample;
+}
+
 }  // namespace
 
 Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
@@ -88,21 +152,32 @@ Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
   if (!ReadTag(stream, "WAVE") || !ReadTag(stream, "fmt ")) return Null;
 
   const uint32_t chunkLength = ReadSize(stream);
-  const int32_t formatTag = stream.ReadShort();
+  int32_t formatTag = stream.ReadShort() & 0xFFFF;
   const int32_t channels = stream.ReadShort();
   const int32_t hertz = stream.ReadInt();
   stream.ReadInt();    // byte rate
   stream.ReadShort();  // block alignment
   const int32_t bits = stream.ReadShort();
-  if (formatTag != 1 || hertz <= 0) return Null;
-  const int32_t format = WavFormat(bits, channels);
-  if (format == SAMPLE_NONE) return Null;
-  if (chunkLength > 16) Skip(stream, chunkLength - 16);
+  uint32_t surplus = chunkLength > 16 ? chunkLength - 16 : 0;
+  // The extensible layout names the real format in the first two bytes of its sub-format.
+  if (formatTag == kTagExtensible && surplus >= 24) {
+    stream.SkipBytes(8);  // extension size, valid bits, channel mask
+    formatTag = stream.ReadShort() & 0xFFFF;
+    surplus -= 10;
+  }
+  if (hertz <= 0 || channels < 1 || channels > 2) return Null;
+  const int32_t format = formatTag == kTagPcm ? WavFormat(bits, channels) : SAMPLE_NONE;
+  const Wide wide = WideKind(formatTag, bits);
+  if (format == SAMPLE_NONE && wide == Wide::kNone) return Null;
+  if (surplus > 0) Skip(stream, surplus);
 
   while (!stream.Eof()) {
     const bool data = ReadTag(stream, "data");
     const uint32_t size = ReadSize(stream);
-    if (data) return ReadFrames(stream, size, hertz, format);
+    if (data) {
+      return format != SAMPLE_NONE ? ReadFrames(stream, size, hertz, format)
+                                   : ReadWideFrames(stream, size, hertz, channels, wide);
+    }
     Skip(stream, size);
   }
   return Null;

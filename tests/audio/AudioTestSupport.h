@@ -15,6 +15,8 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/FlacLoader.h"
+#include "audio/Mp3Loader.h"
 #include "audio/OggLoader.h"
 #include "audio/WavCodec.h"
 #include "stream/Bank.h"
@@ -38,7 +40,7 @@ class ProbeLoader : public TAudioSampleLoader {
 };
 
 // Every module the audio tests touch, initialised once; the probe goes in first, so it is
-// asked last (after the WAV and the Ogg Vorbis loaders).
+// asked last (after the WAV, Ogg Vorbis, FLAC and MP3 loaders).
 inline ProbeLoader& Probe() {
   static ProbeLoader* probe = [] {
     auto* created = new ProbeLoader();  // the chain holds it
@@ -46,6 +48,8 @@ inline ProbeLoader& Probe() {
     InitEndianStreamModule();
     InitBankModule();
     InitBankStreamModule();
+    InitMp3LoaderModule();
+    InitFlacLoaderModule();
     InitOggLoaderModule();
     InitWavLoaderModule();
     InitAudioModule();

@@ -27,7 +27,7 @@ constexpr int kExitNoDriver = 4;
 constexpr const char* kUsage =
     "Usage: corvex-audiotool [--raw FILE] [--wav FILE] [--play [--driver NAME]] INPUT\n"
     "\n"
-    "Reads INPUT, a WAV or Ogg Vorbis sound named by a file path or a stream URL\n"
+    "Reads INPUT, a WAV, Ogg Vorbis, FLAC or MP3 sound named by a file path or a stream URL\n"
     "(for example \"incbin::shot.wav\"), and prints one line:\n"
     "  FRAMES HERTZ FORMAT        for example \"22050 44100 SAMPLE_STEREO16LE\"\n"
     "\n"
