@@ -91,7 +91,10 @@ int32_t TMusic::Play(int32_t loop) {
 bool TMusic::Start(int64_t frame, bool paused) {
   Halt();
   const Ref<TAudioDriver> driver = CurrentAudioDriver();
-  if (!IsA<TSonavoxAudioDriver>(driver) || !decoder_->Seek(frame)) return false;
+  if (!IsA<TSonavoxAudioDriver>(driver)) return false;
+  // A decoder just opened is at the start already; some data cannot seek at all.
+  if (frame != decoderAt_ && !decoder_->Seek(frame)) return false;
+  decoderAt_ = -1;
   const Ref<TSonavoxChannel> channel = Cast<TSonavoxChannel>(driver->NewChannel());
   if (!channel) return false;
   ring_ = sonavox::streambuffer::Create(decoder_->Channels(), decoder_->Hertz(), kRingFrames, kWindowFrames);
@@ -158,7 +161,13 @@ void TMusic::Feed(sonavox::streambuffer* ring) {
       failed_.store(true, std::memory_order_release);
       return finish();
     }
-    if (frames_.load(std::memory_order_relaxed) < 0) frames_.store(track, std::memory_order_relaxed);
+    const int64_t announced = frames_.load(std::memory_order_relaxed);
+    if (announced < 0) frames_.store(track, std::memory_order_relaxed);
+    // Data that ends before the length it announced was cut: the music ends there.
+    if (announced > track) {
+      failed_.store(true, std::memory_order_release);
+      return finish();
+    }
     const int64_t start = std::min(loopStart_.load(std::memory_order_relaxed), track);
     if (!loop_ || !sinceLoop || !decoder_->Seek(start)) return finish();
     track = start;
@@ -210,7 +219,10 @@ int32_t TMusic::Seek(double seconds) {
   if (total >= 0) frame = std::min(frame, static_cast<double>(total));
   const auto target = static_cast<int64_t>(frame);
   if (!channel_ || channel_->IsPlaying() == 0) {
-    if (!paused_ || !channel_) return decoder_->Seek(target) ? 1 : 0;
+    if (!paused_ || !channel_) {
+      decoderAt_ = decoder_->Seek(target) ? target : -1;
+      return decoderAt_ >= 0 ? 1 : 0;
+    }
   }
   const bool ok = Start(target, paused_);
   if (ok) {

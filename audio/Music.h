@@ -68,6 +68,7 @@ class TMusic : public Object {
   std::atomic<bool> failed_{false};
   std::atomic<int64_t> frames_{-1};  // frames of the track, once known
   int64_t first_ = 0;                // the track frame the current voice started at
+  int64_t decoderAt_ = 0;            // the frame the decoder delivers next, -1 when not known
   std::atomic<int64_t> loopStart_{0};
   bool loop_ = false;
   bool paused_ = false;
