@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/AudioSampleLoader.h"
+#include "audio/OpenALDriver.h"
 #include "audio/SonavoxDriver.h"
 #include "audio/SonavoxMixer.h"
 #include "audio/SoundDecoder.h"
@@ -20,6 +21,8 @@ namespace {
 // The ring of decoded frames and its mirrored window: 73728 frames, 288 KiB in stereo.
 constexpr int32_t kRingFrames = 1 << 16;
 constexpr int32_t kWindowFrames = 1 << 13;
+// OpenAL: buffers of one chunk each queued on the source, 0.37 s at 44100 Hz.
+constexpr int32_t kOpenALBuffers = 4;
 // Frames decoded per step, and decoded ahead before the voice starts.
 constexpr int32_t kChunkFrames = 4096;
 constexpr int32_t kPrimeFrames = 4 * kChunkFrames;
@@ -91,17 +94,29 @@ int32_t TMusic::Play(int32_t loop) {
 bool TMusic::Start(int64_t frame, bool paused) {
   Halt();
   const Ref<TAudioDriver> driver = CurrentAudioDriver();
-  if (!IsA<TSonavoxAudioDriver>(driver)) return false;
+  const bool mixer = IsA<TSonavoxAudioDriver>(driver);
+  if (!mixer && !IsA<TOpenALAudioDriver>(driver)) return false;
   // A decoder just opened is at the start already; some data cannot seek at all.
   if (frame != decoderAt_ && !decoder_->Seek(frame)) return false;
   decoderAt_ = -1;
-  const Ref<TSonavoxChannel> channel = Cast<TSonavoxChannel>(driver->NewChannel());
+  const Ref<TChannel> channel = driver->NewChannel();
   if (!channel) return false;
-  ring_ = sonavox::streambuffer::Create(decoder_->Channels(), decoder_->Hertz(), kRingFrames, kWindowFrames);
-  if (!ring_) return false;
   first_ = frame;
+  track_ = frame;
+  sinceLoop_ = false;
+  played_.store(0, std::memory_order_relaxed);
   failed_.store(false, std::memory_order_relaxed);
   feeding_.store(true, std::memory_order_relaxed);
+  if (!mixer) {
+    channel_ = channel;
+    source_ = Cast<TOpenALChannel>(channel)->Source()->id;
+    if (paused) channel->SetPaused(1);
+    paused_ = paused;
+    feeder_ = std::thread(&TMusic::FeedOpenAL, this, source_);
+    return true;
+  }
+  ring_ = sonavox::streambuffer::Create(decoder_->Channels(), decoder_->Hertz(), kRingFrames, kWindowFrames);
+  if (!ring_) return false;
   feeder_ = std::thread(&TMusic::Feed, this, ring_);
   // Some frames decoded before the voice starts, so its first blocks do not run dry.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
@@ -109,7 +124,7 @@ bool TMusic::Start(int64_t frame, bool paused) {
          ring_->endFrame.load(std::memory_order_acquire) < 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  if (SonavoxMixerCore().playStream(channel->Handle(), ring_, paused) == 0) {
+  if (SonavoxMixerCore().playStream(Cast<TSonavoxChannel>(channel)->Handle(), ring_, paused) == 0) {
     Halt();
     return false;
   }
@@ -118,14 +133,42 @@ bool TMusic::Start(int64_t frame, bool paused) {
 }
 
 void TMusic::Halt() {
-  if (channel_) channel_->Stop();
-  channel_ = Null;
+  // The feeding thread goes first: on OpenAL it starts the source again when it ran dry.
   feeding_.store(false, std::memory_order_relaxed);
   if (feeder_.joinable()) feeder_.join();
+  if (channel_) channel_->Stop();
+  channel_ = Null;
+  source_ = 0;
   if (ring_) {
     underrunsBefore_ += ring_->underruns.load(std::memory_order_relaxed);
     ring_->Release();
     ring_ = nullptr;
+  }
+}
+
+int32_t TMusic::NextChunk(int16_t* out, int32_t count) {
+  for (;;) {
+    const int32_t n = decoder_->Read(out, count);
+    if (n > 0) {
+      track_ += n;
+      sinceLoop_ = true;
+      return n;
+    }
+    if (n < 0 || decoder_->Failure()) {
+      failed_.store(true, std::memory_order_release);
+      return 0;
+    }
+    const int64_t announced = frames_.load(std::memory_order_relaxed);
+    if (announced < 0) frames_.store(track_, std::memory_order_relaxed);
+    // Data that ends before the length it announced was cut: the music ends there.
+    if (announced > track_) {
+      failed_.store(true, std::memory_order_release);
+      return 0;
+    }
+    const int64_t start = std::min(loopStart_.load(std::memory_order_relaxed), track_);
+    if (!loop_ || !sinceLoop_ || !decoder_->Seek(start)) return 0;
+    track_ = start;
+    sinceLoop_ = false;
   }
 }
 
@@ -134,45 +177,72 @@ void TMusic::Feed(sonavox::streambuffer* ring) {
   std::vector<int16_t> chunk(static_cast<size_t>(kChunkFrames) * channels);
   std::array<int16_t, 2> last{};  // the guard frame after a non-looping end repeats the last one
   int64_t written = 0;
-  int64_t track = first_;
-  bool sinceLoop = false;  // frames decoded since the last loop: an empty loop ends the music
-  const auto finish = [&] {
-    while (ring->writable() < 1 && feeding_.load(std::memory_order_relaxed))
-      std::this_thread::sleep_for(kFeedPause);
-    ring->write(last.data(), 1);
-    ring->end(written);
-  };
   while (feeding_.load(std::memory_order_relaxed)) {
-    const int32_t room = ring->writable();
-    if (room < kChunkFrames) {
+    if (ring->writable() < kChunkFrames) {
       std::this_thread::sleep_for(kFeedPause);
       continue;
     }
-    const int32_t n = decoder_->Read(chunk.data(), kChunkFrames);
-    if (n > 0) {
-      ring->write(chunk.data(), n);
-      std::memcpy(last.data(), &chunk[static_cast<size_t>(n - 1) * channels], sizeof(int16_t) * channels);
-      written += n;
-      track += n;
-      sinceLoop = true;
-      continue;
+    const int32_t n = NextChunk(chunk.data(), kChunkFrames);
+    if (n == 0) {
+      ring->write(last.data(), 1);
+      ring->end(written);
+      return;
     }
-    if (n < 0 || decoder_->Failure()) {
-      failed_.store(true, std::memory_order_release);
-      return finish();
-    }
-    const int64_t announced = frames_.load(std::memory_order_relaxed);
-    if (announced < 0) frames_.store(track, std::memory_order_relaxed);
-    // Data that ends before the length it announced was cut: the music ends there.
-    if (announced > track) {
-      failed_.store(true, std::memory_order_release);
-      return finish();
-    }
-    const int64_t start = std::min(loopStart_.load(std::memory_order_relaxed), track);
-    if (!loop_ || !sinceLoop || !decoder_->Seek(start)) return finish();
-    track = start;
-    sinceLoop = false;
+    ring->write(chunk.data(), n);
+    std::memcpy(last.data(), &chunk[static_cast<size_t>(n - 1) * channels], sizeof(int16_t) * channels);
+    written += n;
   }
+}
+
+void TMusic::FeedOpenAL(openal::ALuint source) {
+  using namespace openal;
+  const int32_t channels = decoder_->Channels();
+  const ALenum format = channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
+  std::vector<int16_t> chunk(static_cast<size_t>(kChunkFrames) * channels);
+  std::array<ALuint, kOpenALBuffers> buffers{};
+  std::array<int32_t, kOpenALBuffers> sizes{};  // frames in each buffer
+  AL().alGenBuffers(kOpenALBuffers, buffers.data());
+  AL().alSourceStop(source);
+  AL().alSourcei(source, AL_BUFFER, 0);
+  AL().alSourcei(source, AL_LOOPING, 0);
+  bool ended = false;
+  const auto fill = [&](size_t k) {
+    const int32_t n = ended ? 0 : NextChunk(chunk.data(), kChunkFrames);
+    if (n == 0) ended = true;
+    if (n == 0) return false;
+    AL().alBufferData(buffers[k], format, chunk.data(), n * channels * 2, decoder_->Hertz());
+    AL().alSourceQueueBuffers(source, 1, &buffers[k]);
+    sizes[k] = n;
+    return true;
+  };
+  for (size_t k = 0; k < buffers.size(); ++k) fill(k);
+  if (!paused_) AL().alSourcePlay(source);
+  while (feeding_.load(std::memory_order_relaxed)) {
+    ALint processed = 0;
+    AL().alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+    for (; processed > 0; --processed) {
+      ALuint done = 0;
+      AL().alSourceUnqueueBuffers(source, 1, &done);
+      const auto k = static_cast<size_t>(std::find(buffers.begin(), buffers.end(), done) - buffers.begin());
+      if (k == buffers.size()) break;
+      played_.fetch_add(sizes[k], std::memory_order_relaxed);
+      fill(k);
+    }
+    ALint state = 0;
+    ALint queued = 0;
+    AL().alGetSourcei(source, AL_SOURCE_STATE, &state);
+    AL().alGetSourcei(source, AL_BUFFERS_QUEUED, &queued);
+    // Stopped with buffers still queued: it ran dry before they came. Ended and drained: done.
+    if (state == AL_STOPPED && queued > 0) {
+      openALUnderruns_.fetch_add(1, std::memory_order_relaxed);
+      AL().alSourcePlay(source);
+    }
+    if (ended && queued == 0) break;
+    std::this_thread::sleep_for(kFeedPause);
+  }
+  AL().alSourceStop(source);
+  AL().alSourcei(source, AL_BUFFER, 0);  // unqueues everything
+  AL().alDeleteBuffers(kOpenALBuffers, buffers.data());
 }
 
 void TMusic::Stop() {
@@ -208,9 +278,16 @@ int64_t TMusic::TrackFrame(int64_t played) const {
 }
 
 double TMusic::Position() {
-  const Ref<TSonavoxChannel> channel = Cast<TSonavoxChannel>(channel_);
-  if (!channel || decoder_->Hertz() <= 0) return 0;
-  return static_cast<double>(TrackFrame(channel->Position())) / decoder_->Hertz();
+  if (!channel_ || decoder_->Hertz() <= 0) return 0;
+  int64_t played = 0;
+  if (const Ref<TSonavoxChannel> channel = Cast<TSonavoxChannel>(channel_)) {
+    played = channel->Position();
+  } else {
+    openal::ALint offset = 0;
+    openal::AL().alGetSourcei(source_, openal::AL_SAMPLE_OFFSET, &offset);
+    played = played_.load(std::memory_order_relaxed) + offset;
+  }
+  return static_cast<double>(TrackFrame(played)) / decoder_->Hertz();
 }
 
 int32_t TMusic::Seek(double seconds) {
@@ -245,7 +322,8 @@ void TMusic::SetLoopStart(double seconds) {
 }
 
 int32_t TMusic::Underruns() const noexcept {
-  return underrunsBefore_ + (ring_ ? ring_->underruns.load(std::memory_order_relaxed) : 0);
+  return underrunsBefore_ + openALUnderruns_.load(std::memory_order_relaxed) +
+         (ring_ ? ring_->underruns.load(std::memory_order_relaxed) : 0);
 }
 
 // ---- Module functions ----

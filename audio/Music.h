@@ -1,7 +1,9 @@
 // Streamed music: a long sound decoded a little at a time while it plays, so memory stays
 // bounded whatever its length. Any format the sample loaders read as compressed data (Ogg
 // Vorbis, FLAC, MP3) streams; WAV and other formats are loaded whole and played from memory.
-// Music plays on the "Sonavox" drivers, mixed with sounds; on other drivers it stays silent.
+// Music plays on the "Sonavox" drivers (a voice of the mixer fed from a ring of decoded frames)
+// and on the OpenAL drivers (buffers queued on a source), mixed with sounds; on other drivers
+// it stays silent.
 #pragma once
 
 #include <atomic>
@@ -10,6 +12,7 @@
 #include <thread>
 
 #include "audio/AudioDriver.h"
+#include "audio/OpenALLibrary.h"
 #include "runtime/Object.h"
 #include "stream/Url.h"
 
@@ -20,8 +23,9 @@ namespace sonavox {
 class streambuffer;
 }
 
-// One piece of music. A thread of its own decodes ahead of the mixer into a ring of at most
-// 2^16 + 2^13 frames (under 1 MiB); the mixing thread only reads the ring.
+// One piece of music. A thread of its own decodes ahead: into a ring of 2^16 + 2^13 frames for
+// the mixer, whose thread only reads the ring, or into four OpenAL buffers of 4096 frames.
+// Either way under 1 MiB of decoded audio.
 class TMusic : public Object {
  public:
   TMusic(Ref<TStream> stream, std::unique_ptr<SoundDecoder> decoder);
@@ -56,7 +60,10 @@ class TMusic : public Object {
  private:
   bool Start(int64_t frame, bool paused);
   void Halt();
+  // The feeding thread: the next frames in playing order (loops written out), 0 at the end.
+  int32_t NextChunk(int16_t* out, int32_t count);
   void Feed(sonavox::streambuffer* ring);
+  void FeedOpenAL(openal::ALuint source);
   int64_t TrackFrame(int64_t played) const;
 
   Ref<TStream> stream_;
@@ -68,10 +75,15 @@ class TMusic : public Object {
   std::atomic<bool> failed_{false};
   std::atomic<int64_t> frames_{-1};  // frames of the track, once known
   int64_t first_ = 0;                // the track frame the current voice started at
-  int64_t decoderAt_ = 0;            // the frame the decoder delivers next, -1 when not known
+  int64_t track_ = 0;                // feeding thread: the track frame decoded next
+  bool sinceLoop_ = false;           // feeding thread: frames decoded since the last loop
+  openal::ALuint source_ = 0;        // OpenAL: the channel's source
+  std::atomic<int64_t> played_{0};   // OpenAL: frames of buffers played and unqueued
+  std::atomic<int32_t> openALUnderruns_{0};
+  int64_t decoderAt_ = 0;  // the frame the decoder delivers next, -1 when not known
   std::atomic<int64_t> loopStart_{0};
   bool loop_ = false;
-  bool paused_ = false;
+  std::atomic<bool> paused_{false};
   float volume_ = 1.0f;
   float pan_ = 0.0f;
   int32_t underrunsBefore_ = 0;

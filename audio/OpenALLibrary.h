@@ -28,6 +28,7 @@ inline constexpr ALenum AL_GAIN = 0x100A;
 inline constexpr ALenum AL_SOURCE_STATE = 0x1010;
 inline constexpr ALenum AL_BUFFERS_QUEUED = 0x1015;
 inline constexpr ALenum AL_BUFFERS_PROCESSED = 0x1016;
+inline constexpr ALenum AL_SAMPLE_OFFSET = 0x1025;
 inline constexpr ALint AL_INITIAL = 0x1011;
 inline constexpr ALint AL_PLAYING = 0x1012;
 inline constexpr ALint AL_PAUSED = 0x1013;

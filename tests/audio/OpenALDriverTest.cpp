@@ -12,6 +12,8 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSample.h"
+#include "audio/AudioSampleLoader.h"
+#include "audio/Music.h"
 #include "audio/OpenALLibrary.h"
 #include "audio/SonavoxDriver.h"
 #include "audio/SonavoxMixer.h"
@@ -211,6 +213,33 @@ TEST_F(OpenALDriverTest, BuffersOfDroppedSoundsAreDeletedAfterReuseAndReCue) {
   // Displace the last two: the owned channel is re-cued, the stopped source reused.
   PrepareSound(shortSound, owned);
   StartSound(shortSound, Null);
+  EXPECT_EQ(LiveBuffers(), start);
+}
+
+TEST_F(OpenALDriverTest, MusicStreamsThroughQueuedBuffersAndGivesThemBack) {
+  InitMp3LoaderModule();
+  InitFlacLoaderModule();
+  const int start = LiveBuffers();
+  const std::string file = std::string(CORVEX_AUDIO_TEST_DATA) + "/flac_stereo_44100.flac";
+  const Ref<TMusic> music = OpenMusic(String(file.c_str()));
+  ASSERT_TRUE(music);
+  ASSERT_EQ(PlayMusic(music, 1), 1);
+  EXPECT_EQ(MusicIsPlaying(music), 1);
+  ASSERT_TRUE(Eventually([&] { return MusicPosition(music) > 0.2; }));  // past the first buffers
+  SetMusicVolume(music, 0.5f);
+  PauseMusic(music);
+  EXPECT_EQ(MusicIsPlaying(music), 1) << "a paused OpenAL channel counts as playing";
+  ResumeMusic(music);
+  // Once round (0.25 s) and on into the loop: the position comes back under the length.
+  ASSERT_TRUE(Eventually([&] { return MusicPosition(music) < 0.1; }));
+  EXPECT_EQ(music->Underruns(), 0);
+  StopMusic(music);
+  EXPECT_EQ(MusicIsPlaying(music), 0);
+  EXPECT_EQ(LiveBuffers(), start);
+  // Without looping it plays to its end and stops.
+  ASSERT_EQ(PlayMusic(music, 0), 1);
+  EXPECT_TRUE(Eventually([&] { return MusicIsPlaying(music) == 0; }));
+  StopMusic(music);
   EXPECT_EQ(LiveBuffers(), start);
 }
 
