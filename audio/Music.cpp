@@ -25,7 +25,7 @@ constexpr int32_t kWindowFrames = 1 << 13;
 constexpr int32_t kOpenALBuffers = 4;
 // Frames decoded per step, and decoded ahead before the voice starts.
 constexpr int32_t kChunkFrames = 4096;
-constexpr int32_t kPrimeFrames = 4 * kChunkFrames;
+constexpr int32_t kPrimeFrames = kChunkFrames;
 constexpr auto kFeedPause = std::chrono::milliseconds(2);
 
 // Data no streaming decoder takes, loaded whole: the sample in 16 bits, handed out in pieces.
