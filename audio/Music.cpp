@@ -297,6 +297,7 @@ int32_t TMusic::Seek(double seconds) {
   const auto target = static_cast<int64_t>(frame);
   if (!channel_ || channel_->IsPlaying() == 0) {
     if (!paused_ || !channel_) {
+      Halt();  // the feeding thread may still be at the decoder
       decoderAt_ = decoder_->Seek(target) ? target : -1;
       return decoderAt_ >= 0 ? 1 : 0;
     }
