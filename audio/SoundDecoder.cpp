@@ -1,9 +1,13 @@
 #include "audio/SoundDecoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 
 namespace corvex {
+// Decoders hand out native 16-bit values, which samples hold as little-endian.
+static_assert(std::endian::native == std::endian::little);
+
 namespace {
 
 // Bytes a sample first gets: a header that announces an absurd length costs nothing.
