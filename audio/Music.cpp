@@ -112,7 +112,12 @@ bool TMusic::Start(int64_t frame, bool paused) {
     source_ = Cast<TOpenALChannel>(channel)->Source()->id;
     if (paused) channel->SetPaused(1);
     paused_ = paused;
+    primed_.store(false, std::memory_order_relaxed);
     feeder_ = std::thread(&TMusic::FeedOpenAL, this, source_);
+    // The source plays once its first buffers are queued.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!primed_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     return true;
   }
   ring_ = sonavox::streambuffer::Create(decoder_->Channels(), decoder_->Hertz(), kRingFrames, kWindowFrames);
@@ -217,6 +222,7 @@ void TMusic::FeedOpenAL(openal::ALuint source) {
   };
   for (size_t k = 0; k < buffers.size(); ++k) fill(k);
   if (!paused_) AL().alSourcePlay(source);
+  primed_.store(true, std::memory_order_release);
   while (feeding_.load(std::memory_order_relaxed)) {
     ALint processed = 0;
     AL().alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);

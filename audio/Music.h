@@ -80,7 +80,8 @@ class TMusic : public Object {
   openal::ALuint source_ = 0;        // OpenAL: the channel's source
   std::atomic<int64_t> played_{0};   // OpenAL: frames of buffers played and unqueued
   std::atomic<int32_t> openALUnderruns_{0};
-  int64_t decoderAt_ = 0;  // the frame the decoder delivers next, -1 when not known
+  std::atomic<bool> primed_{false};  // OpenAL: the first buffers are queued and playing
+  int64_t decoderAt_ = 0;            // the frame the decoder delivers next, -1 when not known
   std::atomic<int64_t> loopStart_{0};
   bool loop_ = false;
   std::atomic<bool> paused_{false};
