@@ -28,7 +28,8 @@ constexpr int32_t kChunkFrames = 4096;
 constexpr int32_t kPrimeFrames = kChunkFrames;
 constexpr auto kFeedPause = std::chrono::milliseconds(2);
 
-// Data no streaming decoder takes, loaded whole: the sample in 16 bits, handed out in pieces.
+// Data that only a loader added by the program reads, loaded whole: the sample in 16 bits,
+// handed out in pieces.
 class SampleDecoder final : public SoundDecoder {
  public:
   explicit SampleDecoder(const Ref<TAudioSample>& sample) {
@@ -58,7 +59,7 @@ class SampleDecoder final : public SoundDecoder {
 std::unique_ptr<SoundDecoder> OpenDecoder(const Ref<TStream>& stream) {
   const int32_t start = stream->Pos();
   if (start == -1) throw TRuntimeException("Stream is not seekable");
-  for (auto open : {&OpenOggDecoder, &OpenFlacDecoder, &OpenMp3Decoder}) {
+  for (auto open : {&OpenWavDecoder, &OpenOggDecoder, &OpenFlacDecoder, &OpenMp3Decoder}) {
     stream->Seek(start);
     if (std::unique_ptr<SoundDecoder> decoder = open(stream)) return decoder;
   }

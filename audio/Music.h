@@ -1,6 +1,6 @@
 // Streamed music: a long sound decoded a little at a time while it plays, so memory stays
-// bounded whatever its length. Any format the sample loaders read as compressed data (Ogg
-// Vorbis, FLAC, MP3) streams; WAV and other formats are loaded whole and played from memory.
+// bounded whatever its length. WAV, Ogg Vorbis, FLAC and MP3 stream; a format that only a
+// loader added by the program reads is loaded whole and played from memory.
 // Music plays on the "Sonavox" drivers (a voice of the mixer fed from a ring of decoded frames)
 // and on the OpenAL drivers (buffers queued on a source), mixed with sounds; on other drivers
 // it stays silent.

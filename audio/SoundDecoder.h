@@ -58,6 +58,7 @@ class SoundDecoder {
 // Decoders of one format over a stream positioned at the data; null when the data is not of
 // that format, has more than two channels or no positive rate. The stream must stay open
 // while the decoder lives.
+std::unique_ptr<SoundDecoder> OpenWavDecoder(const Ref<TStream>& stream);
 std::unique_ptr<SoundDecoder> OpenOggDecoder(const Ref<TStream>& stream);
 std::unique_ptr<SoundDecoder> OpenFlacDecoder(const Ref<TStream>& stream);
 std::unique_ptr<SoundDecoder> OpenMp3Decoder(const Ref<TStream>& stream);

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <vector>
 
+#include "audio/SoundDecoder.h"
 #include "runtime/Module.h"
 #include "stream/EndianStream.h"
 #include "stream/StreamClosing.h"
@@ -107,6 +110,28 @@ int16_t FromFloat(float value) {
   return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
 }
 
+// `count` values of a wide format, converted to 16 bits.
+void Widen(Wide kind, const uint8_t* in, int16_t* out, int32_t count) {
+  const int32_t valueBytes = kind == Wide::kInt24 ? 3 : 4;
+  for (int32_t i = 0; i < count; ++i, in += valueBytes) {
+    if (kind == Wide::kInt24) {
+      const auto v =
+          static_cast<int32_t>(static_cast<uint32_t>(in[0]) << 8 | static_cast<uint32_t>(in[1]) << 16 |
+                               static_cast<uint32_t>(in[2]) << 24);
+      out[i] = Round16(v, 16);
+      continue;
+    }
+    const uint32_t bits = in[0] | in[1] << 8 | in[2] << 16 | static_cast<uint32_t>(in[3]) << 24;
+    if (kind == Wide::kInt32) {
+      out[i] = Round16(static_cast<int32_t>(bits), 16);
+    } else {
+      float f = 0;
+      std::memcpy(&f, &bits, 4);
+      out[i] = FromFloat(f);
+    }
+  }
+}
+
 // The frames of a 24-bit, 32-bit or float "data" chunk, converted to 16 bits.
 Ref<TAudioSample> ReadWideFrames(TStream& stream, uint32_t size, int32_t hertz, int32_t channels, Wide kind) {
   const int32_t valueBytes = kind == Wide::kInt24 ? 3 : 4;
@@ -118,43 +143,31 @@ Ref<TAudioSample> ReadWideFrames(TStream& stream, uint32_t size, int32_t hertz, 
   Ref<TAudioSample> sample =
       NewAudioSample(frames, hertz, channels == 1 ? SAMPLE_MONO16LE : SAMPLE_STEREO16LE);
   if (!sample) return Null;
-  const uint8_t* in = raw->Samples();
-  uint8_t* out = sample->Samples();
-  for (int32_t i = 0; i < frames * channels; ++i, in += valueBytes, out += 2) {
-    int16_t value = 0;
-    if (kind == Wide::kInt24) {
-      const auto v =
-          static_cast<int32_t>(static_cast<uint32_t>(in[0]) << 8 | static_cast<uint32_t>(in[1]) << 16 |
-                               static_cast<uint32_t>(in[2]) << 24);
-      value = Round16(v, 16);
-    } else {
-      const uint32_t bits = in[0] | in[1] << 8 | in[2] << 16 | static_cast<uint32_t>(in[3]) << 24;
-      if (kind == Wide::kInt32) {
-        value = Round16(static_cast<int32_t>(bits), 16);
-      } else {
-        float f = 0;
-        std::memcpy(&f, &bits, 4);
-        value = FromFloat(f);
-      }
-    }
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(static_cast<uint16_t>(value) >> 8);
-  }
+  Widen(kind, raw->Samples(), reinterpret_cast<int16_t*>(sample->Samples()), frames * channels);
   return sample;
 }
 
-}  // namespace
+// What a WAV header says about its frames; the stream is left at the start of the "data"
+// chunk's bytes.
+struct WavLayout {
+  int32_t format = SAMPLE_NONE;  // 8- and 16-bit PCM
+  Wide wide = Wide::kNone;       // or a wide format
+  int32_t channels = 0;
+  int32_t hertz = 0;
+  uint32_t dataBytes = 0;
+};
 
-Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
-  TStream& stream = *LittleEndianView(source);
-  if (!ReadTag(stream, "RIFF")) return Null;
+// False for another header, another format or channel count, a rate of 0 or less, or a file
+// without a "data" chunk.
+bool ReadLayout(TStream& stream, WavLayout& layout) {
+  if (!ReadTag(stream, "RIFF")) return false;
   ReadSize(stream);
-  if (!ReadTag(stream, "WAVE") || !ReadTag(stream, "fmt ")) return Null;
+  if (!ReadTag(stream, "WAVE") || !ReadTag(stream, "fmt ")) return false;
 
   const uint32_t chunkLength = ReadSize(stream);
   int32_t formatTag = stream.ReadShort() & 0xFFFF;
-  const int32_t channels = stream.ReadShort();
-  const int32_t hertz = stream.ReadInt();
+  layout.channels = stream.ReadShort();
+  layout.hertz = stream.ReadInt();
   stream.ReadInt();    // byte rate
   stream.ReadShort();  // block alignment
   const int32_t bits = stream.ReadShort();
@@ -165,22 +178,99 @@ Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
     formatTag = stream.ReadShort() & 0xFFFF;
     surplus -= 10;
   }
-  if (hertz <= 0 || channels < 1 || channels > 2) return Null;
-  const int32_t format = formatTag == kTagPcm ? WavFormat(bits, channels) : SAMPLE_NONE;
-  const Wide wide = WideKind(formatTag, bits);
-  if (format == SAMPLE_NONE && wide == Wide::kNone) return Null;
+  if (layout.hertz <= 0 || layout.channels < 1 || layout.channels > 2) return false;
+  layout.format = formatTag == kTagPcm ? WavFormat(bits, layout.channels) : SAMPLE_NONE;
+  layout.wide = WideKind(formatTag, bits);
+  if (layout.format == SAMPLE_NONE && layout.wide == Wide::kNone) return false;
   if (surplus > 0) Skip(stream, surplus);
 
   while (!stream.Eof()) {
     const bool data = ReadTag(stream, "data");
     const uint32_t size = ReadSize(stream);
     if (data) {
-      return format != SAMPLE_NONE ? ReadFrames(stream, size, hertz, format)
-                                   : ReadWideFrames(stream, size, hertz, channels, wide);
+      layout.dataBytes = size;
+      return true;
     }
     Skip(stream, size);
   }
-  return Null;
+  return false;
+}
+
+// Bytes of one frame in the file.
+int32_t FileFrameBytes(const WavLayout& layout) {
+  if (layout.format != SAMPLE_NONE) return SampleFormatBytes[layout.format];
+  return (layout.wide == Wide::kInt24 ? 3 : 4) * layout.channels;
+}
+
+// Streamed music over a WAV file: the "data" chunk read a piece at a time, in 16 bits.
+class WavDecoder final : public SoundDecoder {
+ public:
+  WavDecoder(Ref<TStream> stream, const WavLayout& layout)
+      : stream_(std::move(stream)), layout_(layout), frameBytes_(FileFrameBytes(layout)) {
+    channels_ = layout.channels;
+    hertz_ = layout.hertz;
+    start_ = stream_->Pos();
+    int64_t bytes = layout.dataBytes;
+    const int32_t size = stream_->Size();
+    if (size >= start_) bytes = std::min<int64_t>(bytes, size - start_);
+    frames_ = bytes / frameBytes_;
+  }
+
+  int32_t Read(int16_t* out, int32_t count) override {
+    const auto n = static_cast<int32_t>(std::min<int64_t>(count, frames_ - at_));
+    if (n <= 0 || failure_) return failure_ ? -1 : 0;
+    raw_.resize(static_cast<size_t>(n) * frameBytes_);
+    int32_t got = 0;
+    if (!Guard([&] {
+          got = static_cast<int32_t>(ReadAvailable(*stream_, raw_.data(), int64_t{n} * frameBytes_));
+        }))
+      return -1;
+    const int32_t frames = got / frameBytes_;
+    const int32_t values = frames * channels_;
+    if (layout_.wide != Wide::kNone) {
+      Widen(layout_.wide, raw_.data(), out, values);
+    } else if (layout_.format == SAMPLE_MONO8 || layout_.format == SAMPLE_STEREO8) {
+      ConvertSampleData(raw_.data(), layout_.format, out, Format(), frames);
+    } else {
+      std::memcpy(out, raw_.data(), static_cast<size_t>(values) * 2);
+    }
+    at_ += frames;
+    return frames;
+  }
+
+  bool Seek(int64_t frame) override {
+    if (frame < 0 || frame > frames_ || failure_) return false;
+    const int64_t target = start_ + frame * frameBytes_;
+    if (target > INT32_MAX) return false;
+    int32_t at = -1;
+    if (!Guard([&] { at = stream_->Seek(static_cast<int32_t>(target)); }) || at < 0) return false;
+    at_ = frame;
+    return true;
+  }
+
+ private:
+  Ref<TStream> stream_;
+  WavLayout layout_;
+  int32_t frameBytes_;
+  int32_t start_ = 0;
+  int64_t at_ = 0;
+  std::vector<uint8_t> raw_;
+};
+
+}  // namespace
+
+Ref<TAudioSample> TAudioSampleLoaderWAV::LoadFrom(const Ref<TStream>& source) {
+  TStream& stream = *LittleEndianView(source);
+  WavLayout layout;
+  if (!ReadLayout(stream, layout)) return Null;
+  if (layout.format != SAMPLE_NONE) return ReadFrames(stream, layout.dataBytes, layout.hertz, layout.format);
+  return ReadWideFrames(stream, layout.dataBytes, layout.hertz, layout.channels, layout.wide);
+}
+
+std::unique_ptr<SoundDecoder> OpenWavDecoder(const Ref<TStream>& stream) {
+  WavLayout layout;
+  if (!ReadLayout(*LittleEndianView(stream), layout)) return nullptr;
+  return std::make_unique<WavDecoder>(stream, layout);
 }
 
 int32_t EncodeWAV(const Ref<TAudioSample>& sample, const Url& destination) {
