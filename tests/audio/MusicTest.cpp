@@ -15,6 +15,7 @@
 
 #include "AudioTestSupport.h"
 #include "audio/SonavoxDriver.h"
+#include "runtime/Exceptions.h"
 
 namespace corvex {
 namespace {
@@ -144,6 +145,24 @@ TEST_F(MusicTest, ACutFileEndsTheMusicAndLeavesOtherSoundsPlaying) {
     EXPECT_EQ(MusicIsPlaying(music), 0);
     EXPECT_EQ(MusicFailed(music), 1);
   }
+  EXPECT_EQ(ChannelIsPlaying(other), 1);
+}
+
+TEST_F(MusicTest, AStreamFailingWhileItPlaysEndsTheMusicAndLeavesOtherSoundsPlaying) {
+  // Ten seconds of WAV whose stream fails, as a lost connection does, after about one second.
+  const int32_t frames = 441000;
+  std::string bytes = WavHeader(2, 44100, 16, static_cast<uint32_t>(frames) * 4);
+  bytes.resize(bytes.size() + static_cast<size_t>(frames) * 4, '\x10');
+  const Ref<TMusic> music = OpenMusic(New<FailingStream<TStreamException>>(bytes, 44 + 44100 * 4));
+  ASSERT_TRUE(music);
+  EXPECT_DOUBLE_EQ(MusicLength(music), 10.0);
+  const Ref<TChannel> other = StartSound(OpenSound(String(DataPath("ogg_mono_22050.ogg").c_str()), 1), Null);
+  ASSERT_EQ(PlayMusic(music, 0), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+  EXPECT_EQ(MusicIsPlaying(music), 0);
+  EXPECT_EQ(MusicFailed(music), 1);
+  EXPECT_LT(MusicPosition(music), 1.5);
   EXPECT_EQ(ChannelIsPlaying(other), 1);
 }
 

@@ -146,28 +146,6 @@ class UnpositionedStream : public TStream {
   int32_t Read(void*, int32_t) override { return 0; }
 };
 
-// A stream whose reads fail with the given exception after `good` bytes.
-template <class Failure>
-class FailingStream : public TStream {
- public:
-  FailingStream(std::string bytes, int32_t good) : bytes_(std::move(bytes)), good_(good) {}
-  int32_t Pos() override { return pos_; }
-  int32_t Size() override { return static_cast<int32_t>(bytes_.size()); }
-  int32_t Seek(int32_t position) override { return pos_ = position; }
-  int32_t Read(void* buffer, int32_t count) override {
-    if (pos_ >= good_) throw Failure();
-    const int32_t n = std::min(count, good_ - pos_);
-    std::memcpy(buffer, bytes_.data() + pos_, static_cast<std::size_t>(n));
-    pos_ += n;
-    return n;
-  }
-
- private:
-  std::string bytes_;
-  int32_t good_;
-  int32_t pos_ = 0;
-};
-
 struct SomeOtherFailure : Object {};
 
 TEST_F(SampleLoaderTest, StreamsThatCannotSeekOrFail) {
