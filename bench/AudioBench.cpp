@@ -9,8 +9,8 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -55,10 +55,18 @@ const std::vector<uint8_t>& SourceSecond() {
 int32_t PlainRead(const uint8_t* s, int32_t format, int32_t& right) {
   int32_t left = 0;
   switch (format) {
-    case SAMPLE_MONO8: left = right = (s[0] << 8 | s[0]) - 32768; break;
-    case SAMPLE_MONO16LE: left = right = static_cast<int16_t>(s[0] | s[1] << 8); break;
-    case SAMPLE_MONO16BE: left = right = static_cast<int16_t>(s[0] << 8 | s[1]); break;
-    case SAMPLE_STEREO8: left = (s[0] << 8 | s[0]) - 32768, right = (s[1] << 8 | s[1]) - 32768; break;
+    case SAMPLE_MONO8:
+      left = right = (s[0] << 8 | s[0]) - 32768;
+      break;
+    case SAMPLE_MONO16LE:
+      left = right = static_cast<int16_t>(s[0] | s[1] << 8);
+      break;
+    case SAMPLE_MONO16BE:
+      left = right = static_cast<int16_t>(s[0] << 8 | s[1]);
+      break;
+    case SAMPLE_STEREO8:
+      left = (s[0] << 8 | s[0]) - 32768, right = (s[1] << 8 | s[1]) - 32768;
+      break;
     case SAMPLE_STEREO16LE:
       left = static_cast<int16_t>(s[0] | s[1] << 8), right = static_cast<int16_t>(s[2] | s[3] << 8);
       break;
@@ -71,9 +79,15 @@ int32_t PlainRead(const uint8_t* s, int32_t format, int32_t& right) {
 void PlainWrite(uint8_t* d, int32_t format, int32_t left, int32_t right) {
   const int32_t mid = (left + right) / 2;
   switch (format) {
-    case SAMPLE_MONO8: d[0] = static_cast<uint8_t>((mid + 32768) / 257); break;
-    case SAMPLE_MONO16LE: d[0] = static_cast<uint8_t>(mid), d[1] = static_cast<uint8_t>(mid >> 8); break;
-    case SAMPLE_MONO16BE: d[0] = static_cast<uint8_t>(mid >> 8), d[1] = static_cast<uint8_t>(mid); break;
+    case SAMPLE_MONO8:
+      d[0] = static_cast<uint8_t>((mid + 32768) / 257);
+      break;
+    case SAMPLE_MONO16LE:
+      d[0] = static_cast<uint8_t>(mid), d[1] = static_cast<uint8_t>(mid >> 8);
+      break;
+    case SAMPLE_MONO16BE:
+      d[0] = static_cast<uint8_t>(mid >> 8), d[1] = static_cast<uint8_t>(mid);
+      break;
     case SAMPLE_STEREO8:
       d[0] = static_cast<uint8_t>((left + 32768) / 257), d[1] = static_cast<uint8_t>((right + 32768) / 257);
       break;
@@ -292,10 +306,12 @@ void BM_LibFLAC_Flac10s(benchmark::State& state) {
           *n = std::min(*n, m.bytes->size() - m.pos);
           std::memcpy(buffer, m.bytes->data() + m.pos, *n);
           m.pos += *n;
-          return *n > 0 ? FLAC__STREAM_DECODER_READ_STATUS_CONTINUE : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+          return *n > 0 ? FLAC__STREAM_DECODER_READ_STATUS_CONTINUE
+                        : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
         },
         nullptr, nullptr, nullptr, nullptr,
-        [](const FLAC__StreamDecoder*, const FLAC__Frame* frame, const FLAC__int32* const buffer[], void* data) {
+        [](const FLAC__StreamDecoder*, const FLAC__Frame* frame, const FLAC__int32* const buffer[],
+           void* data) {
           auto& m = *static_cast<FlacMemory*>(data);
           const unsigned channels = frame->header.channels;
           for (unsigned i = 0; i < frame->header.blocksize; ++i)
@@ -336,7 +352,9 @@ void BM_Mpg123_Mp3_10s(benchmark::State& state) {
         },
         [](void* data, off_t offset, int whence) -> off_t {
           auto& m = *static_cast<Mp3Memory*>(data);
-          const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m.pos : static_cast<off_t>(m.bytes->size());
+          const off_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? m.pos
+                                                  : static_cast<off_t>(m.bytes->size());
           return m.pos = base + offset;
         },
         nullptr);

@@ -119,7 +119,8 @@ void BM_SonavoxMixWithTwoStreams(benchmark::State& state) {
   const auto refill = [&] {
     for (size_t m = 0; m < streams.size(); ++m) {
       for (int32_t room = streams[m]->writable(); room > 0;) {
-        const auto n = static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(room), kOutputRate - fed[m]));
+        const auto n =
+            static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(room), kOutputRate - fed[m]));
         streams[m]->write(music.data() + 2 * fed[m], n);
         fed[m] = (fed[m] + static_cast<size_t>(n)) % kOutputRate;
         room -= n;

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "audio/AudioDriver.h"
-#include "audio/OpenALLibrary.h"
 #include "audio/FlacLoader.h"
 #include "audio/Mp3Loader.h"
 #include "audio/OggLoader.h"
+#include "audio/OpenALLibrary.h"
 #include "audio/WavCodec.h"
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
