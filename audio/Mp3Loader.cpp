@@ -57,12 +57,16 @@ class Mp3Decoder final : public SoundDecoder {
     if (error_ || failure_) return -1;
     const size_t wanted = static_cast<size_t>(count) * channels_ * sizeof(int16_t);
     size_t got = 0;
+    bool sameFormat = false;  // the last call announced the unchanged format and gave nothing
     while (got < wanted) {
       size_t n = 0;
       const int status = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out) + got, wanted - got, &n);
       got += n;
       if (failure_) break;
-      if (status == MPG123_OK) continue;
+      if (status == MPG123_OK) {
+        sameFormat = false;
+        continue;
+      }
       if (status == MPG123_DONE) {
         ended_ = true;
         break;
@@ -72,7 +76,11 @@ class Mp3Decoder final : public SoundDecoder {
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_, &rate, &channels, &encoding);
-        if (rate == hertz_ && channels == channels_) continue;
+        // The same format again goes on, once: a second one in a row without frames is damage.
+        if (rate == hertz_ && channels == channels_ && (n > 0 || !sameFormat)) {
+          sameFormat = n == 0;
+          continue;
+        }
       }
       error_ = true;  // a damaged frame, or a format change a sample cannot follow
       break;
