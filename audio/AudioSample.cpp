@@ -1,15 +1,14 @@
 #include "audio/AudioSample.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "runtime/Exceptions.h"
 
 namespace corvex {
 namespace {
-
-// Frames converted per step when neither side is SAMPLE_STEREO16BE: a 4 KiB stack buffer.
-constexpr int32_t kChunkFrames = 1024;
 
 [[noreturn]] void ThrowUnimplementedConversion() {
   throw TRuntimeException("Unimplemented sample format conversion");
@@ -19,111 +18,91 @@ bool IsConvertibleFormat(int32_t format) noexcept {
   return format >= SAMPLE_MONO8 && format <= SAMPLE_STEREO16BE;
 }
 
-// `count` 16-bit stereo frames with the bytes of each value swapped: little-endian to
-// big-endian and back.
-void SwapStereo16(const uint8_t* __restrict s, uint8_t* __restrict d, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i, s += 4, d += 4) {
-    d[0] = s[1];
-    d[1] = s[0];
-    d[2] = s[3];
-    d[3] = s[2];
-  }
+// One frame as the two signed 16-bit values it stands for. Every conversion goes through these
+// values in one pass: the same arithmetic as expanding to SAMPLE_STEREO16BE bytes and packing
+// those, without the intermediate buffer.
+struct Frame {
+  int32_t left;
+  int32_t right;
+};
+
+// 8-bit c stands for high byte c - 128 and low byte c: 0 is -32768, 255 is 32767.
+constexpr int32_t From8(uint8_t c) noexcept {
+  return 257 * c - 32768;
+}
+constexpr int32_t Little(const uint8_t* s) noexcept {
+  return static_cast<int16_t>(s[0] | s[1] << 8);
+}
+constexpr int32_t Big(const uint8_t* s) noexcept {
+  return static_cast<int16_t>(s[0] << 8 | s[1]);
 }
 
-// `count` frames of `format` into SAMPLE_STEREO16BE (4 bytes a frame, high byte first).
-void Expand(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
-  const auto n = static_cast<std::size_t>(count);
-  switch (format) {
-    case SAMPLE_MONO8:
-      for (std::size_t i = 0; i < n; ++i, d += 4) {
-        // High byte c - 128, low byte c: 0 becomes -32768, 255 becomes 32767.
-        const uint8_t c = s[i];
-        d[0] = d[2] = static_cast<uint8_t>(c - 128);
-        d[1] = d[3] = c;
-      }
-      break;
-    case SAMPLE_MONO16LE:
-      for (std::size_t i = 0; i < n; ++i, s += 2, d += 4) {
-        d[0] = d[2] = s[1];
-        d[1] = d[3] = s[0];
-      }
-      break;
-    case SAMPLE_MONO16BE:
-      for (std::size_t i = 0; i < n; ++i, s += 2, d += 4) {
-        d[0] = d[2] = s[0];
-        d[1] = d[3] = s[1];
-      }
-      break;
-    case SAMPLE_STEREO8:
-      for (std::size_t i = 0; i < n; ++i, s += 2, d += 4) {
-        d[0] = static_cast<uint8_t>(s[0] - 128);
-        d[1] = s[0];
-        d[2] = static_cast<uint8_t>(s[1] - 128);
-        d[3] = s[1];
-      }
-      break;
-    case SAMPLE_STEREO16LE:
-      SwapStereo16(s, d, n);
-      break;
-    case SAMPLE_STEREO16BE:
-      std::memcpy(d, s, n * 4);
-      break;
-    default:
-      ThrowUnimplementedConversion();
-  }
+template <int32_t Format>
+inline Frame Read(const uint8_t* s) noexcept {
+  if constexpr (Format == SAMPLE_MONO8) return {From8(s[0]), From8(s[0])};
+  if constexpr (Format == SAMPLE_MONO16LE) return {Little(s), Little(s)};
+  if constexpr (Format == SAMPLE_MONO16BE) return {Big(s), Big(s)};
+  if constexpr (Format == SAMPLE_STEREO8) return {From8(s[0]), From8(s[1])};
+  if constexpr (Format == SAMPLE_STEREO16LE) return {Little(s), Little(s + 2)};
+  if constexpr (Format == SAMPLE_STEREO16BE) return {Big(s), Big(s + 2)};
 }
 
-int32_t Left(const uint8_t* frame) noexcept {
-  return static_cast<int16_t>((frame[0] << 8) | frame[1]);
-}
-int32_t Right(const uint8_t* frame) noexcept {
-  return static_cast<int16_t>((frame[2] << 8) | frame[3]);
-}
-// The channels' mean, truncated toward zero.
-int32_t Middle(const uint8_t* frame) noexcept {
-  return (Left(frame) + Right(frame)) / 2;
-}
-uint8_t To8(int32_t value) noexcept {
+inline uint8_t To8(int32_t value) noexcept {
   return static_cast<uint8_t>((value + 32768) / 257);
 }
+inline void PutLittle(uint8_t* d, int32_t value) noexcept {
+  d[0] = static_cast<uint8_t>(value);
+  d[1] = static_cast<uint8_t>(value >> 8);
+}
+inline void PutBig(uint8_t* d, int32_t value) noexcept {
+  d[0] = static_cast<uint8_t>(value >> 8);
+  d[1] = static_cast<uint8_t>(value);
+}
 
-// `count` SAMPLE_STEREO16BE frames into `format`.
-void Pack(const uint8_t* __restrict s, int32_t format, uint8_t* __restrict d, int32_t count) {
-  const auto n = static_cast<std::size_t>(count);
-  switch (format) {
-    case SAMPLE_MONO8:
-      for (std::size_t i = 0; i < n; ++i, s += 4) d[i] = To8(Middle(s));
-      break;
-    case SAMPLE_MONO16LE:
-      for (std::size_t i = 0; i < n; ++i, s += 4, d += 2) {
-        const int32_t m = Middle(s);
-        d[0] = static_cast<uint8_t>(m);
-        d[1] = static_cast<uint8_t>(m >> 8);
-      }
-      break;
-    case SAMPLE_MONO16BE:
-      for (std::size_t i = 0; i < n; ++i, s += 4, d += 2) {
-        const int32_t m = Middle(s);
-        d[0] = static_cast<uint8_t>(m >> 8);
-        d[1] = static_cast<uint8_t>(m);
-      }
-      break;
-    case SAMPLE_STEREO8:
-      for (std::size_t i = 0; i < n; ++i, s += 4, d += 2) {
-        d[0] = To8(Left(s));
-        d[1] = To8(Right(s));
-      }
-      break;
-    case SAMPLE_STEREO16LE:
-      SwapStereo16(s, d, n);
-      break;
-    case SAMPLE_STEREO16BE:
-      std::memcpy(d, s, n * 4);
-      break;
-    default:
-      ThrowUnimplementedConversion();
+// Mono takes the channels' mean, truncated toward zero.
+template <int32_t Format>
+inline void Write(Frame f, uint8_t* d) noexcept {
+  const int32_t middle = (f.left + f.right) / 2;
+  if constexpr (Format == SAMPLE_MONO8) d[0] = To8(middle);
+  if constexpr (Format == SAMPLE_MONO16LE) PutLittle(d, middle);
+  if constexpr (Format == SAMPLE_MONO16BE) PutBig(d, middle);
+  if constexpr (Format == SAMPLE_STEREO8) {
+    d[0] = To8(f.left);
+    d[1] = To8(f.right);
+  }
+  if constexpr (Format == SAMPLE_STEREO16LE) {
+    PutLittle(d, f.left);
+    PutLittle(d + 2, f.right);
+  }
+  if constexpr (Format == SAMPLE_STEREO16BE) {
+    PutBig(d, f.left);
+    PutBig(d + 2, f.right);
   }
 }
+
+template <int32_t From, int32_t To>
+void ConvertFrames(const uint8_t* __restrict s, uint8_t* __restrict d, std::size_t count) {
+  constexpr std::size_t kIn = SampleFormatBytes[From];
+  constexpr std::size_t kOut = SampleFormatBytes[To];
+  for (std::size_t i = 0; i < count; ++i) Write<To>(Read<From>(s + i * kIn), d + i * kOut);
+}
+
+using Converter = void (*)(const uint8_t*, uint8_t*, std::size_t);
+
+template <int32_t From, std::size_t... To>
+constexpr std::array<Converter, 7> ConvertersFrom(std::index_sequence<To...>) {
+  return {(To >= 1 ? &ConvertFrames<From, static_cast<int32_t>(To < 1 ? 1 : To)> : nullptr)...};
+}
+
+template <std::size_t... From>
+constexpr std::array<std::array<Converter, 7>, 7> AllConverters(std::index_sequence<From...>) {
+  return {(From >= 1
+               ? ConvertersFrom<static_cast<int32_t>(From < 1 ? 1 : From)>(std::make_index_sequence<7>())
+               : std::array<Converter, 7>{})...};
+}
+
+// kConverters[from][to] for the ids 1 to 6.
+constexpr auto kConverters = AllConverters(std::make_index_sequence<7>());
 
 }  // namespace
 
@@ -144,19 +123,9 @@ void ConvertSampleData(const void* source, int32_t sourceFormat, void* dest, int
     return;
   }
   if (!IsConvertibleFormat(sourceFormat) || !IsConvertibleFormat(destFormat)) ThrowUnimplementedConversion();
-  const auto* s = static_cast<const uint8_t*>(source);
-  auto* d = static_cast<uint8_t*>(dest);
   if (count <= 0) return;
-  if (destFormat == SAMPLE_STEREO16BE) return Expand(s, sourceFormat, d, count);
-  if (sourceFormat == SAMPLE_STEREO16BE) return Pack(s, destFormat, d, count);
-  uint8_t scratch[kChunkFrames * 4];
-  const int32_t sourceBytes = SampleFormatBytes[sourceFormat];
-  const int32_t destBytes = SampleFormatBytes[destFormat];
-  for (int32_t done = 0; done < count; done += kChunkFrames) {
-    const int32_t n = count - done < kChunkFrames ? count - done : kChunkFrames;
-    Expand(s + static_cast<std::size_t>(done) * sourceBytes, sourceFormat, scratch, n);
-    Pack(scratch, destFormat, d + static_cast<std::size_t>(done) * destBytes, n);
-  }
+  kConverters[static_cast<std::size_t>(sourceFormat)][static_cast<std::size_t>(destFormat)](
+      static_cast<const uint8_t*>(source), static_cast<uint8_t*>(dest), static_cast<std::size_t>(count));
 }
 
 TAudioSample::~TAudioSample() {

@@ -87,10 +87,11 @@ Ref<TAudioSample> NewAudioSample(int32_t length, int32_t hertz, int32_t format);
 // TAudioSample::CreateOver.
 Ref<TAudioSample> WrapAudioSample(void* address, int32_t length, int32_t hertz, int32_t format);
 
-// Converts `count` frames from one format to another. Equal formats copy; otherwise the frames
-// expand to SAMPLE_STEREO16BE (8-bit c becomes the bytes c - 128, c) and pack from it (the two
-// channels average with truncation toward zero; 8-bit output is (value + 32768) / 257). Ids
-// outside 1 to 6 raise TRuntimeException "Unimplemented sample format conversion".
+// Converts `count` frames from one format to another. Equal formats copy; otherwise each frame
+// gives what expanding it to SAMPLE_STEREO16BE (8-bit c becomes the bytes c - 128, c) and
+// packing that would give (the two channels average with truncation toward zero; 8-bit output
+// is (value + 32768) / 257), in one pass. Ids outside 1 to 6 raise TRuntimeException
+// "Unimplemented sample format conversion".
 void ConvertSampleData(const void* source, int32_t sourceFormat, void* dest, int32_t destFormat,
                        int32_t count);
 

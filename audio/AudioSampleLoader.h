@@ -36,8 +36,10 @@ Ref<TAudioSampleLoader> AudioSampleLoaders();
 // TRuntimeException "Stream is not seekable". A stream passed in stays open.
 Ref<TAudioSample> ReadAudioSample(const Url& url);
 
-// Loader modules, each creating its one loader. The Ogg Vorbis module starts first, so the
-// WAV loader is asked first.
+// Loader modules, each creating its one loader. They start in the order MP3, FLAC, Ogg Vorbis,
+// WAV, so WAV is asked first and MP3, the format most easily found in other data, last.
+void InitMp3LoaderModule();
+void InitFlacLoaderModule();
 void InitOggLoaderModule();
 void InitWavLoaderModule();
 

@@ -7,7 +7,9 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <memory>
 
+#include "audio/SoundDecoder.h"
 #include "runtime/LastError.h"
 #include "runtime/Module.h"
 
@@ -169,7 +171,78 @@ Ref<TAudioSample> Decode(OggSource& source) {
   return sample;
 }
 
+// The decoder behind streamed music: the first logical bitstream, a piece at a time.
+class VorbisDecoder final : public SoundDecoder {
+ public:
+  explicit VorbisDecoder(Ref<TStream> stream)
+      : stream_(std::move(stream)), source_{stream_.operator->(), nullptr} {}
+  ~VorbisDecoder() override {
+    if (open_) ov_clear(&file_);
+  }
+
+  bool Open() {
+    static const ov_callbacks kCallbacks = {&ReadCallback, &SeekCallback, &CloseCallback, &TellCallback};
+    if (ov_open_callbacks(&source_, &file_, nullptr, 0, kCallbacks) < 0) return Done();
+    open_ = true;
+    if (ov_streams(&file_) > 1 && ov_pcm_seek(&file_, 0) != 0) return Done();
+    const ogg_int64_t length = ov_pcm_total(&file_, 0);
+    const vorbis_info* info = ov_info(&file_, -1);
+    if (length < 0 || info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0 ||
+        info->rate > INT32_MAX) {
+      return Done();
+    }
+    channels_ = info->channels;
+    hertz_ = static_cast<int32_t>(info->rate);
+    frames_ = length;
+    return Done();
+  }
+
+  int32_t Read(int16_t* out, int32_t count) override {
+    if (failure_) return -1;
+    const int64_t left = frames_ - at_;
+    const int32_t wanted = static_cast<int32_t>(std::min<int64_t>(count, left));
+    int32_t done = 0;
+    while (done < wanted) {
+      int section = 0;
+      const long n = ov_read(&file_, reinterpret_cast<char*>(out + static_cast<size_t>(done) * channels_),
+                             (wanted - done) * channels_ * 2, 0, 2, 1, &section);
+      if (!Done() || n < 0) return done > 0 ? done : -1;
+      if (n == 0) break;
+      done += static_cast<int32_t>(n / (2 * channels_));
+    }
+    at_ += done;
+    return done;
+  }
+
+  bool Seek(int64_t frame) override {
+    if (frame < 0 || frame > frames_ || failure_) return false;
+    const bool ok = ov_pcm_seek(&file_, frame) == 0;
+    if (ok) at_ = frame;
+    return Done() && ok;
+  }
+
+ private:
+  // Takes over an exception the callbacks kept; false when there was one.
+  bool Done() {
+    if (source_.failure && !failure_) failure_ = source_.failure;
+    return !failure_;
+  }
+
+  Ref<TStream> stream_;
+  OggSource source_;
+  OggVorbis_File file_{};
+  bool open_ = false;
+  int64_t at_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<SoundDecoder> OpenOggDecoder(const Ref<TStream>& stream) {
+  auto decoder = std::make_unique<VorbisDecoder>(stream);
+  const bool opened = decoder->Open();
+  if (decoder->Failure()) std::rethrow_exception(decoder->Failure());
+  return opened && decoder->Channels() > 0 ? std::move(decoder) : nullptr;
+}
 
 Ref<TAudioSample> TAudioSampleLoaderOGG::LoadFrom(const Ref<TStream>& stream) {
   OggSource source{stream.operator->(), nullptr};

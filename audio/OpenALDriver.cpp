@@ -68,6 +68,11 @@ int32_t TOpenALSource::IsActive() {
   return state == AL_PLAYING || state == AL_PAUSED ? 1 : 0;
 }
 
+int32_t TOpenALSource::IsReusable() {
+  const ALint state = State();
+  return state == AL_STOPPED || (state == AL_INITIAL && idle) ? 1 : 0;
+}
+
 // ---- Sounds ----
 
 TOpenALSound::~TOpenALSound() {
@@ -87,8 +92,9 @@ Ref<TOpenALSound> TOpenALSound::Create(const Ref<TAudioSample>& sample, int32_t 
 }
 
 Ref<TChannel> TOpenALSound::Cue(const Ref<TChannel>& channel) {
+  if (context_ != g_context) return Null;
+  // No channel, or one of another driver: a one-shot channel of this driver.
   Ref<TOpenALChannel> own = Cast<TOpenALChannel>(channel);
-  if ((channel && !own) || context_ != g_context) return Null;
   if (!own) own = TOpenALChannel::Create(0);
   own->Cue(Ref<TOpenALSound>(this));
   return own;
@@ -108,6 +114,7 @@ TOpenALChannel::TOpenALChannel(Ref<TOpenALSource> source, int32_t owned) noexcep
 TOpenALChannel::~TOpenALChannel() {
   if (!Valid()) return;
   if (source_->IsPaused()) AL().alSourceStop(source_->id);
+  source_->idle = 1;
   if (owned_) PushFree(source_);
 }
 
@@ -117,19 +124,17 @@ bool TOpenALChannel::Valid() const noexcept {
 
 Ref<TOpenALChannel> TOpenALChannel::Create(int32_t owned) {
   Ref<TOpenALSource> source;
-  // A source is free again once it has stopped, or when it never played at all (an owned
-  // channel given back unused), so unused sources do not pile up.
   for (Ref<TOpenALSource>* link = &g_freeSources; *link; link = &(*link)->next) {
-    ALint state = 0;
-    AL().alGetSourcei((*link)->id, AL_SOURCE_STATE, &state);
-    if (state == AL_STOPPED || state == AL_INITIAL) {
-      source = *link;
-      *link = source->next;
-      source->next = Null;
-      source->seq += 1;
-      source->sound = Null;
-      break;
-    }
+    if (!(*link)->IsReusable()) continue;
+    source = *link;
+    *link = source->next;
+    source->next = Null;
+    source->seq += 1;
+    source->idle = 0;
+    // A buffer still attached to a source cannot be deleted: detach it before the sound goes.
+    AL().alSourcei(source->id, AL_BUFFER, 0);
+    source->sound = Null;
+    break;
   }
   if (!source) {
     source = New<TOpenALSource>();
@@ -146,16 +151,18 @@ Ref<TOpenALChannel> TOpenALChannel::Create(int32_t owned) {
 
 void TOpenALChannel::Cue(const Ref<TOpenALSound>& sound) {
   if (!Valid() || !sound) return;
-  source_->sound = sound;
   AL().alSourceStop(source_->id);
   AL().alSourcei(source_->id, AL_LOOPING, sound->Loop());
+  // Attaching the new buffer detaches the old one, which can then go with its sound.
   AL().alSourcei(source_->id, AL_BUFFER, static_cast<ALint>(sound->Buffer()));
+  source_->sound = sound;
 }
 
 void TOpenALChannel::Stop() {
   if (!Valid()) return;
   AL().alSourceStop(source_->id);
   source_->seq += 1;
+  source_->idle = 1;
   if (owned_) PushFree(source_);
 }
 

@@ -24,12 +24,16 @@ class TOpenALSource : public Object {
   virtual int32_t IsPaused();
   // 1 while it is playing or paused.
   virtual int32_t IsActive();
+  // 1 when a channel may take it: stopped, or never started and given up by its channel. A
+  // source cued and not yet played still belongs to the channel that cued it.
+  int32_t IsReusable();
 
   Ref<TOpenALSource> next;  // the free-source list
   openal::ALuint id = 0;    // the OpenAL source name
   int32_t seq = 0;          // use counter: a channel is valid while its copy equals this
   Ref<TOpenALSound> sound;  // the sound last cued on it
   int32_t context = 0;      // the driver start-up the source belongs to
+  int32_t idle = 0;         // 1 once no channel can start it any more (stopped or dropped)
 
  private:
   openal::ALint State();
@@ -44,10 +48,11 @@ class TOpenALSound : public TSound {
   TOpenALSound(const TOpenALSound&) = delete;
   TOpenALSound& operator=(const TOpenALSound&) = delete;
 
-  // Cues and starts the sound; answers the channel, Null for a channel of another driver or
-  // a sound from an earlier start-up of the driver.
+  // Cues and starts the sound; answers the channel (a new one-shot channel for Null or a
+  // channel of another driver), Null for a sound from an earlier start-up of the driver.
   Ref<TChannel> Play(const Ref<TChannel>& channel) override;
-  // Attaches the sound to the channel (Null: to a one-shot channel) stopped and ready.
+  // Attaches the sound to the channel (Null or another driver's: to a one-shot channel)
+  // stopped and ready.
   Ref<TChannel> Cue(const Ref<TChannel>& channel) override;
 
   // A sound over a new buffer with the sample's frames (big-endian formats converted first);
@@ -87,7 +92,7 @@ class TOpenALChannel : public TChannel {
   // Stops the source and attaches the sound's buffer with its looping.
   virtual void Cue(const Ref<TOpenALSound>& sound);
 
-  // A channel on a stopped source from the free list, or on a new one. `owned` 1 keeps the
+  // A channel on a reusable source from the free list, or on a new one. `owned` 1 keeps the
   // source for this channel; 0 puts it back in the list at once (a one-shot channel).
   static Ref<TOpenALChannel> Create(int32_t owned);
 

@@ -33,6 +33,9 @@ void BindAll(void* library, Api& api) {
   Bind(library, api.alGenBuffers, "alGenBuffers");
   Bind(library, api.alDeleteBuffers, "alDeleteBuffers");
   Bind(library, api.alBufferData, "alBufferData");
+  Bind(library, api.alIsBuffer, "alIsBuffer");
+  Bind(library, api.alSourceQueueBuffers, "alSourceQueueBuffers");
+  Bind(library, api.alSourceUnqueueBuffers, "alSourceUnqueueBuffers");
   Bind(library, api.alDistanceModel, "alDistanceModel");
   Bind(library, api.alGetError, "alGetError");
   Bind(library, api.alcOpenDevice, "alcOpenDevice");

@@ -128,10 +128,9 @@ void AccumulateFrames(const int16_t* samples, int32_t frames, Gains gains, int32
 // Mixes `frames` frames at a constant step and gain. `position` stays below `end` on return
 // unless the buffer ended: then it answers the frames mixed, else `frames`.
 template <int Bits, int Channels>
-int32_t MixConstant(const samplebuffer& buffer, uint64_t& position, uint64_t advance, uint64_t end,
-                    bool looping, Gains gains, int32_t* out, int32_t frames) {
+int32_t MixConstant(const uint8_t* data, uint64_t& position, uint64_t advance, uint64_t end, bool looping,
+                    Gains gains, int32_t* out, int32_t frames) {
   constexpr int32_t kChunk = 64;
-  const uint8_t* data = buffer.data;
   int32_t done = 0;
   while (done < frames) {
     // Frames left before the position reaches the end: mix them without checking.
@@ -162,18 +161,62 @@ int32_t MixConstant(const samplebuffer& buffer, uint64_t& position, uint64_t adv
   return frames;
 }
 
-using ConstantMixer = int32_t (*)(const samplebuffer&, uint64_t&, uint64_t, uint64_t, bool, Gains, int32_t*,
+using ConstantMixer = int32_t (*)(const uint8_t*, uint64_t&, uint64_t, uint64_t, bool, Gains, int32_t*,
                                   int32_t);
 using FrameFetcher = void (*)(const uint8_t*, uint64_t, int32_t&, int32_t&);
 
-ConstantMixer ConstantMixerFor(const samplebuffer& b) {
-  if (b.bits == 16) return b.channels == 1 ? MixConstant<16, 1> : MixConstant<16, 2>;
-  return b.channels == 1 ? MixConstant<8, 1> : MixConstant<8, 2>;
+ConstantMixer ConstantMixerFor(int32_t bits, int32_t channels) {
+  if (bits == 16) return channels == 1 ? MixConstant<16, 1> : MixConstant<16, 2>;
+  return channels == 1 ? MixConstant<8, 1> : MixConstant<8, 2>;
 }
 
-FrameFetcher FetcherFor(const samplebuffer& b) {
-  if (b.bits == 16) return b.channels == 1 ? Fetch<16, 1>::At : Fetch<16, 2>::At;
-  return b.channels == 1 ? Fetch<8, 1>::At : Fetch<8, 2>::At;
+FrameFetcher FetcherFor(int32_t bits, int32_t channels) {
+  if (bits == 16) return channels == 1 ? Fetch<16, 1>::At : Fetch<16, 2>::At;
+  return channels == 1 ? Fetch<8, 1>::At : Fetch<8, 2>::At;
+}
+
+// What one voice reads this block: frames in one piece from `data`, ending (in 32.32 samples
+// from `data`) at `end`.
+struct Source {
+  const uint8_t* data;
+  int32_t bits;
+  int32_t channels;
+  int32_t hertz;
+  uint64_t end;
+  bool looping;
+};
+
+// The end of a stream that has not ended yet: far beyond any block.
+constexpr uint64_t kOpenEnd = uint64_t{1} << 62;
+
+// The frames a streaming voice reads this block, when the stream holds all of them; false
+// with `source.end` 0 once the stream has ended, 1 when it fell behind.
+bool StreamSource(const sound& voice, const streambuffer& stream, int64_t maxStep, int32_t frames,
+                  Source& source) {
+  const int64_t consumed = stream.consumed.load(std::memory_order_relaxed);
+  const int64_t written = stream.written.load(std::memory_order_acquire);
+  const int64_t endFrame = stream.endFrame.load(std::memory_order_acquire);
+  source = {};
+  if (endFrame >= 0 && consumed >= endFrame) return false;  // end 0: finished
+  const auto channels = static_cast<uint64_t>(stream.channels);
+  // The last frame this block can read, and the one after it for interpolation.
+  const uint64_t last = (voice.position + ((static_cast<uint64_t>(maxStep) * channels) << 16) *
+                                              static_cast<uint64_t>(frames)) >>
+                        32;
+  int64_t needed = static_cast<int64_t>(last / channels) + 2;
+  // Everything up to the end and its guard frame is there: the block needs no more.
+  const bool complete = endFrame >= 0 && written > endFrame;
+  if (complete) needed = std::min(needed, endFrame - consumed + 1);
+  source.end = 1;  // not finished
+  if (needed > stream.window || written - consumed < needed) return false;
+  const auto slot = static_cast<size_t>(consumed % stream.ringFrames);
+  source.data = reinterpret_cast<const uint8_t*>(&stream.frames[slot * channels]);
+  source.bits = 16;
+  source.channels = stream.channels;
+  source.hertz = stream.hertz;
+  source.end = endFrame >= 0 ? (static_cast<uint64_t>(endFrame - consumed) * channels) << 32 : kOpenEnd;
+  source.looping = false;
+  return true;
 }
 
 }  // namespace
@@ -226,6 +269,51 @@ samplebuffer::~samplebuffer() {
 
 void samplebuffer::Release() noexcept {
   if (refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+// --- streambuffer ---------------------------------------------------------------------------
+
+streambuffer* streambuffer::Create(int32_t channels, int32_t hertz, int32_t ringFrames,
+                                   int32_t windowFrames) {
+  if ((channels != 1 && channels != 2) || hertz <= 0 || ringFrames <= 0 || windowFrames <= 0 ||
+      windowFrames > ringFrames) {
+    return nullptr;
+  }
+  auto* b = new (std::nothrow) streambuffer;
+  if (!b) return nullptr;
+  b->channels = channels;
+  b->hertz = hertz;
+  b->ringFrames = ringFrames;
+  b->window = windowFrames;
+  b->frames.assign(static_cast<size_t>(ringFrames + windowFrames) * static_cast<size_t>(channels), 0);
+  return b;
+}
+
+void streambuffer::Release() noexcept {
+  if (refCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+}
+
+int32_t streambuffer::writable() const noexcept {
+  const int64_t used = written.load(std::memory_order_relaxed) - consumed.load(std::memory_order_acquire);
+  return static_cast<int32_t>(std::max<int64_t>(0, ringFrames - used));
+}
+
+void streambuffer::write(const int16_t* source, int32_t count) noexcept {
+  int64_t at = written.load(std::memory_order_relaxed);
+  const auto n = static_cast<size_t>(channels);
+  for (int32_t k = 0; k < count; ++k, ++at) {
+    const auto slot = static_cast<size_t>(at % ringFrames);
+    std::memcpy(&frames[slot * n], source + static_cast<size_t>(k) * n, n * sizeof(int16_t));
+    if (slot < static_cast<size_t>(window)) {
+      std::memcpy(&frames[(slot + static_cast<size_t>(ringFrames)) * n], source + static_cast<size_t>(k) * n,
+                  n * sizeof(int16_t));
+    }
+  }
+  written.store(at, std::memory_order_release);
+}
+
+void streambuffer::end(int64_t count) noexcept {
+  endFrame.store(count, std::memory_order_release);
 }
 
 // --- sound ----------------------------------------------------------------------------------
@@ -305,6 +393,7 @@ mixer::mixer(int32_t count, int32_t frequency, int32_t outChannels, MillisClock 
 mixer::~mixer() {
   for (auto& voice : voices_) {
     if (voice->buffer) voice->buffer->Release();
+    if (voice->stream) voice->stream->Release();
   }
 }
 
@@ -320,13 +409,13 @@ sound* mixer::takeVoice() {
   return voices_.back().get();
 }
 
-sound* mixer::play(samplebuffer* buffer, int32_t flags, const sound* templateVoice) {
-  if (!buffer || buffer->channels == 0 || frequency_ <= 0) return nullptr;
+sound* mixer::takeVoiceForQueue() {
   const int32_t write = startWrite_.load(std::memory_order_relaxed);
   if (NextIndex(write) == startRead_.load(std::memory_order_acquire)) return nullptr;
-  sound* voice = takeVoice();
-  if (!voice) return nullptr;
+  return takeVoice();
+}
 
+sound* mixer::queue(sound* voice, int32_t channels, int32_t flags, const sound* templateVoice) {
   int32_t r = kDefaultRate, p = 0, d = 0;
   int16_t v = kDefaultVolume;
   if (templateVoice) {
@@ -344,9 +433,7 @@ sound* mixer::play(samplebuffer* buffer, int32_t flags, const sound* templateVoi
   voice->depth.store(static_cast<int16_t>(d), std::memory_order_relaxed);
   voice->targetDepth.store(static_cast<int16_t>(d), std::memory_order_relaxed);
 
-  buffer->Retain();
-  voice->buffer = buffer;
-  voice->channels.store(buffer->channels, std::memory_order_relaxed);
+  voice->channels.store(channels, std::memory_order_relaxed);
   voice->status.store(flags, std::memory_order_relaxed);
   voice->autoFree.store(0, std::memory_order_relaxed);
   voice->position = 0;
@@ -354,15 +441,39 @@ sound* mixer::play(samplebuffer* buffer, int32_t flags, const sound* templateVoi
   voice->queuedAt = clock_();
   voice->delay = 0;
   voice->next = nullptr;
+  const int32_t write = startWrite_.load(std::memory_order_relaxed);
   startRing_[static_cast<size_t>(write)] = voice;
   startWrite_.store(NextIndex(write), std::memory_order_release);
   return voice;
 }
 
+sound* mixer::play(samplebuffer* buffer, int32_t flags, const sound* templateVoice) {
+  if (!buffer || buffer->channels == 0 || frequency_ <= 0) return nullptr;
+  // The voice's buffer is set before queue() publishes the voice to the mixing thread.
+  sound* voice = takeVoiceForQueue();
+  if (!voice) return nullptr;
+  buffer->Retain();
+  voice->buffer = buffer;
+  voice->stream = nullptr;
+  return queue(voice, buffer->channels, flags, templateVoice);
+}
+
+sound* mixer::playStream(streambuffer* stream, int32_t flags, const sound* templateVoice) {
+  if (!stream || frequency_ <= 0) return nullptr;
+  sound* voice = takeVoiceForQueue();
+  if (!voice) return nullptr;
+  stream->Retain();
+  voice->buffer = nullptr;
+  voice->stream = stream;
+  return queue(voice, stream->channels, flags, templateVoice);
+}
+
 void mixer::recycle(sound* voice) {
   voice->status.store(kStatusFree, std::memory_order_relaxed);
   if (voice->buffer) voice->buffer->Release();
+  if (voice->stream) voice->stream->Release();
   voice->buffer = nullptr;
+  voice->stream = nullptr;
   const int32_t write = recycleWrite_.load(std::memory_order_relaxed);
   // Every voice fits: the ring holds kMaxVoices entries and no voice is in it twice.
   recycleRing_[static_cast<size_t>(write)] = voice;
@@ -454,25 +565,44 @@ int32_t mixer::mix(sound& voice, int32_t* accum, int32_t count) {
     voice.delay = 0;
   }
 
-  const samplebuffer& buffer = *voice.buffer;
-  // The end in 32.32 samples: below 2^63, since a buffer holds fewer than 2^31 samples.
-  const uint64_t end = (static_cast<uint64_t>(buffer.channels) * static_cast<uint64_t>(buffer.length)) << 32;
-  const bool looping = (status & kStatusLooping) != 0;
-  // An empty buffer has nothing to play, not even a first frame; a voice that reached its end
-  // (and was paused before the mixer could finish it) reads nothing more.
-  if (end == 0 || (voice.position >= end && !looping)) return 1;
-  if (voice.position >= end) voice.position %= end;
-
   const int32_t targetRate = voice.targetRate.load(std::memory_order_relaxed);
   const int32_t targetVolume = voice.targetVolume.load(std::memory_order_relaxed);
-  const int64_t step = StepFor(voice.rate.load(std::memory_order_relaxed), buffer.hertz, frequency_);
-  const int64_t targetStep = StepFor(targetRate, buffer.hertz, frequency_);
+  Source source{};
+  int64_t step = 0;
+  int64_t targetStep = 0;
+  if (voice.buffer) {
+    const samplebuffer& buffer = *voice.buffer;
+    // The end in 32.32 samples: below 2^63, since a buffer holds fewer than 2^31 samples.
+    source = {buffer.data,
+              buffer.bits,
+              buffer.channels,
+              buffer.hertz,
+              (static_cast<uint64_t>(buffer.channels) * static_cast<uint64_t>(buffer.length)) << 32,
+              (status & kStatusLooping) != 0};
+    // An empty buffer has nothing to play, not even a first frame; a voice that reached its
+    // end (and was paused before the mixer could finish it) reads nothing more.
+    if (source.end == 0 || (voice.position >= source.end && !source.looping)) return 1;
+    if (voice.position >= source.end) voice.position %= source.end;
+    step = StepFor(voice.rate.load(std::memory_order_relaxed), source.hertz, frequency_);
+    targetStep = StepFor(targetRate, source.hertz, frequency_);
+  } else {
+    streambuffer& stream = *voice.stream;
+    step = StepFor(voice.rate.load(std::memory_order_relaxed), stream.hertz, frequency_);
+    targetStep = StepFor(targetRate, stream.hertz, frequency_);
+    if (!StreamSource(voice, stream, std::max(step, targetStep), frames, source)) {
+      if (source.end == 0) return 1;  // the stream ended
+      stream.underruns.fetch_add(1, std::memory_order_relaxed);
+      return 0;
+    }
+  }
   const int32_t volume = voice.volume.load(std::memory_order_relaxed);
   const int32_t pan = voice.targetPan.load(std::memory_order_relaxed);
   const int32_t depth = voice.targetDepth.load(std::memory_order_relaxed);
   voice.pan.store(static_cast<int16_t>(pan), std::memory_order_relaxed);
   voice.depth.store(static_cast<int16_t>(depth), std::memory_order_relaxed);
-  const auto channels = static_cast<uint64_t>(buffer.channels);
+  const auto channels = static_cast<uint64_t>(source.channels);
+  const uint64_t end = source.end;
+  const bool looping = source.looping;
 
   uint64_t position = voice.position;
   uint64_t elapsed = voice.elapsed.load(std::memory_order_relaxed);
@@ -493,8 +623,8 @@ int32_t mixer::mix(sound& voice, int32_t* accum, int32_t count) {
         }
       }
     } else {
-      const int32_t mixed = ConstantMixerFor(buffer)(buffer, position, advance, end, looping,
-                                                     GainsFor(volume, pan, depth), accum, frames);
+      const int32_t mixed = ConstantMixerFor(source.bits, source.channels)(
+          source.data, position, advance, end, looping, GainsFor(volume, pan, depth), accum, frames);
       elapsed += advance * static_cast<uint64_t>(mixed);
       if (mixed < frames) result = 1;
     }
@@ -502,7 +632,7 @@ int32_t mixer::mix(sound& voice, int32_t* accum, int32_t count) {
     // Ramp: volume and step move linearly to their targets over this block.
     voice.rate.store(targetRate, std::memory_order_relaxed);
     voice.volume.store(static_cast<int16_t>(targetVolume), std::memory_order_relaxed);
-    const FrameFetcher fetch = FetcherFor(buffer);
+    const FrameFetcher fetch = FetcherFor(source.bits, source.channels);
     int32_t volume8 = volume << 8;
     const int32_t volumeStep = ((targetVolume - volume) * 256) / std::max(frames, 1);
     int64_t runningStep = step;
@@ -510,7 +640,7 @@ int32_t mixer::mix(sound& voice, int32_t* accum, int32_t count) {
     for (int32_t k = 0; k < frames; ++k) {
       const Gains gains = GainsFor(volume8 >> 8, pan, depth);
       int32_t left, right;
-      fetch(buffer.data, position, left, right);
+      fetch(source.data, position, left, right);
       Accumulate(accum[2 * k], (left * gains.left) >> 8);
       Accumulate(accum[2 * k + 1], (right * gains.right) >> 8);
       const uint64_t advance = (static_cast<uint64_t>(runningStep) * channels) << 16;
@@ -529,6 +659,14 @@ int32_t mixer::mix(sound& voice, int32_t* accum, int32_t count) {
   }
   voice.position = position;
   voice.elapsed.store(elapsed, std::memory_order_relaxed);
+  if (voice.stream) {
+    // Move the stream past the frames behind the position, so it stays within one frame.
+    const uint64_t passed = (position >> 32) / channels;
+    voice.position -= (passed * channels) << 32;
+    voice.stream->consumed.store(
+        voice.stream->consumed.load(std::memory_order_relaxed) + static_cast<int64_t>(passed),
+        std::memory_order_release);
+  }
   return result;
 }
 
@@ -617,15 +755,21 @@ int32_t MixerCore::playSound(int32_t handle, samplebuffer* buffer, bool paused) 
   if (!m || !buffer) return handle;
   // A stale handle names no channel any more: the sound gets a new one of its own.
   if (handle != 0 && !table_.current(handle)) handle = 0;
-  const sound* templateVoice = nullptr;
-  int32_t result = handle;
-  if (handle != 0) {
-    templateVoice = table_.lookup(handle);
-  } else {
-    result = table_.allocate();
-  }
+  const int32_t result = handle != 0 ? handle : table_.allocate();
   const int32_t flags = (buffer->loop ? kStatusLooping : kStatusOneShot) | (paused ? kStatusPaused : 0);
-  sound* voice = m->play(buffer, flags, templateVoice);
+  return attach(handle, result, m->play(buffer, flags, table_.lookup(handle)));
+}
+
+int32_t MixerCore::playStream(int32_t handle, streambuffer* stream, bool paused) {
+  mixer* m = getMixer();
+  if (!m || !stream) return handle;
+  if (handle != 0 && !table_.current(handle)) handle = 0;
+  const int32_t result = handle != 0 ? handle : table_.allocate();
+  const int32_t flags = kStatusOneShot | (paused ? kStatusPaused : 0);
+  return attach(handle, result, m->playStream(stream, flags, table_.lookup(handle)));
+}
+
+int32_t MixerCore::attach(int32_t handle, int32_t result, sound* voice) {
   if (!voice) {
     // No voice free: the play answers as if no handle were.
     if (handle == 0) table_.free(result);

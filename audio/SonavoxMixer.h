@@ -75,6 +75,48 @@ class samplebuffer {
   ~samplebuffer();
 };
 
+// Frames decoded ahead of a streaming voice: a ring that one feeding thread fills and the
+// mixing thread reads, neither waiting for the other. Frames are numbered from 0 in the order
+// the voice plays them (a loop is written out again after the end). The first `window` slots
+// are mirrored after the ring, so any `window` frames from any slot lie in one piece. 16-bit
+// little-endian frames of one or two channels.
+class streambuffer {
+ public:
+  // A buffer with a count of 1; null for other channel counts, rates of 0 or less, or sizes
+  // that are not positive.
+  static streambuffer* Create(int32_t channels, int32_t hertz, int32_t ringFrames, int32_t windowFrames);
+  streambuffer(const streambuffer&) = delete;
+  streambuffer& operator=(const streambuffer&) = delete;
+
+  void Retain() noexcept { refCount.fetch_add(1, std::memory_order_relaxed); }
+  void Release() noexcept;
+
+  // Feeding thread: frames that fit now without overwriting what the mixer may still read.
+  int32_t writable() const noexcept;
+  // Feeding thread: appends `count` frames (at most writable()).
+  void write(const int16_t* frames, int32_t count) noexcept;
+  // Feeding thread: the sequence ends after `frames` frames; the frame written after them is
+  // the interpolation guard. A voice finishes when it reaches the end.
+  void end(int64_t frames) noexcept;
+
+  int32_t channels = 0;
+  int32_t hertz = 0;
+  int32_t ringFrames = 0;
+  int32_t window = 0;
+  // Frames written (feeding thread) and frames the mixer has moved past (mixing thread).
+  alignas(64) std::atomic<int64_t> written{0};
+  alignas(64) std::atomic<int64_t> consumed{0};
+  std::atomic<int64_t> endFrame{-1};
+  // Blocks the mixer found too few frames for and left silent.
+  std::atomic<int32_t> underruns{0};
+  std::atomic<int32_t> refCount{1};
+  std::vector<int16_t> frames;  // (ringFrames + window) × channels values
+
+ private:
+  streambuffer() = default;
+  ~streambuffer() = default;
+};
+
 // Settings every output has. Setters store targets that the mixer moves to over one block;
 // `which` 1 asks a getter for the target and 0 for the current value.
 class output {
@@ -131,6 +173,7 @@ class sound final : public output {
   // Set on the program's thread before the voice is queued; cleared by the mixing thread
   // before it hands the voice back. The rings order these hand-overs.
   samplebuffer* buffer = nullptr;
+  streambuffer* stream = nullptr;    // instead of `buffer` for a streaming voice
   uint64_t position = 0;             // 32.32 samples (frames × channels); mixing thread once queued
   std::atomic<uint64_t> elapsed{0};  // 32.32 samples consumed, loops included
   std::atomic<int32_t> channels{0};  // the buffer's, for getPosition on the program's thread
@@ -173,6 +216,10 @@ class mixer final : public output {
   // `templateVoice` (the defaults when none). Null when the buffer has no channels, the mixer
   // no frequency, or no voice is free (every voice busy, or the start ring full).
   sound* play(samplebuffer* buffer, int32_t flags, const sound* templateVoice);
+  // Program's thread: as play, for a voice fed from a stream buffer. Position 0 of the voice is
+  // the stream's frame `consumed`; the voice finishes at the stream's end. A block for which
+  // the stream holds too few frames stays silent for this voice and counts as an underrun.
+  sound* playStream(streambuffer* stream, int32_t flags, const sound* templateVoice);
 
   // Mixing thread: starts queued voices and mixes `count` samples of every active voice into
   // the accumulator, handing finished voices back.
@@ -198,6 +245,8 @@ class mixer final : public output {
   int32_t mix(sound& voice, int32_t* accum, int32_t count);
   void recycle(sound* voice);
   sound* takeVoice();
+  sound* takeVoiceForQueue();
+  sound* queue(sound* voice, int32_t channels, int32_t flags, const sound* templateVoice);
 
   std::vector<int32_t> accum_;
   int32_t count_;
@@ -276,6 +325,8 @@ class MixerCore {
   // Plays `buffer` on the channel `handle` (0, or a stale handle: on a new one-shot channel);
   // paused leaves the voice paused. Answers the channel's handle, 0 when there is none.
   int32_t playSound(int32_t handle, samplebuffer* buffer, bool paused);
+  // As playSound, for a stream buffer; the voice does not loop (the stream writes loops out).
+  int32_t playStream(int32_t handle, streambuffer* stream, bool paused);
   // Ends the channel's voice and frees the handle.
   void stopChannel(int32_t handle);
   // Lets go of a channel without stopping its voice: a playing voice finishes and is then
@@ -283,6 +334,8 @@ class MixerCore {
   void releaseChannel(int32_t handle);
 
  private:
+  int32_t attach(int32_t handle, int32_t result, sound* voice);
+
   std::unique_ptr<audiodevice> device_;
   HandleTable table_;
 };

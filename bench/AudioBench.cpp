@@ -1,18 +1,26 @@
-// Sample conversion against a plain loop doing the same arithmetic, and Ogg Vorbis loading
-// through ReadAudioSample against vorbisfile called directly on the same bytes, in the same run.
+// Sample conversion for every pair of formats against a plain loop doing the same arithmetic;
+// Ogg Vorbis, FLAC and MP3 loading through ReadAudioSample against vorbisfile, libFLAC and
+// libmpg123 called directly on the same bytes; a five-minute Ogg file opened as music until
+// its first sound against decoding it whole. All in the same run.
 #include <benchmark/benchmark.h>
 
+#include <FLAC/stream_decoder.h>
+#include <mpg123.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/Music.h"
+#include "audio/SonavoxDriver.h"
 #include "stream/RamStream.h"
 
 namespace corvex {
@@ -35,60 +43,124 @@ std::vector<uint8_t> Stereo16Second() {
   return bytes;
 }
 
-void BM_ConvertSampleData_Stereo16ToMono8(benchmark::State& state) {
-  const std::vector<uint8_t> source = Stereo16Second();
-  std::vector<uint8_t> dest(kFrames);
-  for (auto _ : state) {
-    ConvertSampleData(source.data(), SAMPLE_STEREO16LE, dest.data(), SAMPLE_MONO8, kFrames);
-    benchmark::DoNotOptimize(dest.data());
-  }
-  SetFrameRate(state, kFrames);
-}
-BENCHMARK(BM_ConvertSampleData_Stereo16ToMono8);
+// ---- ConvertSampleData for every pair of formats against a plain loop for that pair ----
 
-void BM_PlainLoop_Stereo16ToMono8(benchmark::State& state) {
-  const std::vector<uint8_t> source = Stereo16Second();
-  std::vector<uint8_t> dest(kFrames);
-  for (auto _ : state) {
-    const uint8_t* s = source.data();
-    for (int32_t i = 0; i < kFrames; ++i, s += 4) {
-      const int32_t left = static_cast<int16_t>(s[0] | s[1] << 8);
-      const int32_t right = static_cast<int16_t>(s[2] | s[3] << 8);
-      dest[static_cast<std::size_t>(i)] = static_cast<uint8_t>(((left + right) / 2 + 32768) / 257);
-    }
-    benchmark::DoNotOptimize(dest.data());
-  }
-  SetFrameRate(state, kFrames);
+// Random bytes for one second of frames of the widest format.
+const std::vector<uint8_t>& SourceSecond() {
+  static const std::vector<uint8_t> bytes = Stereo16Second();
+  return bytes;
 }
-BENCHMARK(BM_PlainLoop_Stereo16ToMono8);
 
-void BM_ConvertSampleData_Mono8ToStereo16(benchmark::State& state) {
-  std::vector<uint8_t> source(kFrames);
-  ConvertSampleData(Stereo16Second().data(), SAMPLE_STEREO16LE, source.data(), SAMPLE_MONO8, kFrames);
+// The plain loop: each frame read as two 16-bit values and written out, spelt out per format.
+int32_t PlainRead(const uint8_t* s, int32_t format, int32_t& right) {
+  int32_t left = 0;
+  switch (format) {
+    case SAMPLE_MONO8:
+      left = right = (s[0] << 8 | s[0]) - 32768;
+      break;
+    case SAMPLE_MONO16LE:
+      left = right = static_cast<int16_t>(s[0] | s[1] << 8);
+      break;
+    case SAMPLE_MONO16BE:
+      left = right = static_cast<int16_t>(s[0] << 8 | s[1]);
+      break;
+    case SAMPLE_STEREO8:
+      left = (s[0] << 8 | s[0]) - 32768, right = (s[1] << 8 | s[1]) - 32768;
+      break;
+    case SAMPLE_STEREO16LE:
+      left = static_cast<int16_t>(s[0] | s[1] << 8), right = static_cast<int16_t>(s[2] | s[3] << 8);
+      break;
+    default:
+      left = static_cast<int16_t>(s[0] << 8 | s[1]), right = static_cast<int16_t>(s[2] << 8 | s[3]);
+  }
+  return left;
+}
+
+void PlainWrite(uint8_t* d, int32_t format, int32_t left, int32_t right) {
+  const int32_t mid = (left + right) / 2;
+  switch (format) {
+    case SAMPLE_MONO8:
+      d[0] = static_cast<uint8_t>((mid + 32768) / 257);
+      break;
+    case SAMPLE_MONO16LE:
+      d[0] = static_cast<uint8_t>(mid), d[1] = static_cast<uint8_t>(mid >> 8);
+      break;
+    case SAMPLE_MONO16BE:
+      d[0] = static_cast<uint8_t>(mid >> 8), d[1] = static_cast<uint8_t>(mid);
+      break;
+    case SAMPLE_STEREO8:
+      d[0] = static_cast<uint8_t>((left + 32768) / 257), d[1] = static_cast<uint8_t>((right + 32768) / 257);
+      break;
+    case SAMPLE_STEREO16LE:
+      d[0] = static_cast<uint8_t>(left), d[1] = static_cast<uint8_t>(left >> 8);
+      d[2] = static_cast<uint8_t>(right), d[3] = static_cast<uint8_t>(right >> 8);
+      break;
+    default:
+      d[0] = static_cast<uint8_t>(left >> 8), d[1] = static_cast<uint8_t>(left);
+      d[2] = static_cast<uint8_t>(right >> 8), d[3] = static_cast<uint8_t>(right);
+  }
+}
+
+// The formats are template arguments, so the compiler sees each pair's loop on its own.
+template <int32_t From, int32_t To>
+void PlainConvert(const uint8_t* s, uint8_t* d, int32_t count) {
+  for (int32_t i = 0; i < count; ++i, s += SampleFormatBytes[From], d += SampleFormatBytes[To]) {
+    int32_t right = 0;
+    const int32_t left = PlainRead(s, From, right);
+    PlainWrite(d, To, left, right);
+  }
+}
+
+template <int32_t From, int32_t To>
+void BM_ConvertSampleData(benchmark::State& state) {
+  const std::vector<uint8_t>& source = SourceSecond();
   std::vector<uint8_t> dest(kFrames * 4);
   for (auto _ : state) {
-    ConvertSampleData(source.data(), SAMPLE_MONO8, dest.data(), SAMPLE_STEREO16LE, kFrames);
+    ConvertSampleData(source.data(), From, dest.data(), To, kFrames);
     benchmark::DoNotOptimize(dest.data());
   }
   SetFrameRate(state, kFrames);
 }
-BENCHMARK(BM_ConvertSampleData_Mono8ToStereo16);
 
-void BM_PlainLoop_Mono8ToStereo16(benchmark::State& state) {
-  std::vector<uint8_t> source(kFrames);
-  ConvertSampleData(Stereo16Second().data(), SAMPLE_STEREO16LE, source.data(), SAMPLE_MONO8, kFrames);
-  std::vector<int16_t> dest(kFrames * 2);
+template <int32_t From, int32_t To>
+void BM_PlainLoop(benchmark::State& state) {
+  const std::vector<uint8_t>& source = SourceSecond();
+  std::vector<uint8_t> dest(kFrames * 4);
   for (auto _ : state) {
-    for (int32_t i = 0; i < kFrames; ++i) {
-      const auto value = static_cast<int16_t>(257 * source[static_cast<std::size_t>(i)] - 32768);
-      dest[static_cast<std::size_t>(i) * 2] = value;
-      dest[static_cast<std::size_t>(i) * 2 + 1] = value;
-    }
+    PlainConvert<From, To>(source.data(), dest.data(), kFrames);
     benchmark::DoNotOptimize(dest.data());
   }
   SetFrameRate(state, kFrames);
 }
-BENCHMARK(BM_PlainLoop_Mono8ToStereo16);
+
+template <int32_t From, int32_t To>
+void RegisterPair() {
+  if constexpr (From != To) {
+    const std::string pair = std::string(SampleFormatName(From) + 7) + "/" + (SampleFormatName(To) + 7);
+    benchmark::RegisterBenchmark(("BM_ConvertSampleData/" + pair).c_str(), BM_ConvertSampleData<From, To>);
+    benchmark::RegisterBenchmark(("BM_PlainLoop/" + pair).c_str(), BM_PlainLoop<From, To>);
+  }
+}
+
+template <int32_t From>
+void RegisterPairsFrom() {
+  RegisterPair<From, 1>();
+  RegisterPair<From, 2>();
+  RegisterPair<From, 3>();
+  RegisterPair<From, 4>();
+  RegisterPair<From, 5>();
+  RegisterPair<From, 6>();
+}
+
+const bool kPairsRegistered = [] {
+  RegisterPairsFrom<1>();
+  RegisterPairsFrom<2>();
+  RegisterPairsFrom<3>();
+  RegisterPairsFrom<4>();
+  RegisterPairsFrom<5>();
+  RegisterPairsFrom<6>();
+  return true;
+}();
 
 // ---- Ogg Vorbis: ten seconds of 44100 Hz stereo, made by the build with SoX and oggenc ----
 
@@ -169,6 +241,178 @@ void BM_Vorbisfile_Ogg10s(benchmark::State& state) {
   SetFrameRate(state, frames);
 }
 BENCHMARK(BM_Vorbisfile_Ogg10s)->Unit(benchmark::kMillisecond);
+
+// ---- FLAC and MP3: the same ten seconds, made by the build with flac and lame ----
+
+std::string FileBytes(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Ref<TStream> RamStreamOver(std::string& bytes) {
+  return TRamStream::Create(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
+}
+
+void InitLoaders() {
+  InitRamStreamModule();
+  InitMp3LoaderModule();
+  InitFlacLoaderModule();
+  InitOggLoaderModule();
+  InitWavLoaderModule();
+}
+
+void LoadWhole(benchmark::State& state, std::string bytes) {
+  InitLoaders();
+  int64_t frames = 0;
+  for (auto _ : state) {
+    const Ref<TAudioSample> sample = ReadAudioSample(RamStreamOver(bytes));
+    if (!sample) {
+      state.SkipWithError("the benchmark's file did not load");
+      return;
+    }
+    frames = sample->Length();
+    benchmark::DoNotOptimize(sample->Samples());
+  }
+  SetFrameRate(state, frames);
+}
+
+void BM_ReadAudioSample_Flac10s(benchmark::State& state) {
+  LoadWhole(state, FileBytes(CORVEX_AUDIO_BENCH_FLAC));
+}
+BENCHMARK(BM_ReadAudioSample_Flac10s)->Unit(benchmark::kMillisecond);
+
+void BM_ReadAudioSample_Mp3_10s(benchmark::State& state) {
+  LoadWhole(state, FileBytes(CORVEX_AUDIO_BENCH_MP3));
+}
+BENCHMARK(BM_ReadAudioSample_Mp3_10s)->Unit(benchmark::kMillisecond);
+
+// libFLAC on the same bytes in memory, writing 16-bit interleaved frames into one vector.
+struct FlacMemory {
+  const std::string* bytes;
+  std::size_t pos;
+  std::vector<int16_t> pcm;
+};
+
+void BM_LibFLAC_Flac10s(benchmark::State& state) {
+  const std::string bytes = FileBytes(CORVEX_AUDIO_BENCH_FLAC);
+  int64_t frames = 0;
+  for (auto _ : state) {
+    FlacMemory memory{&bytes, 0, {}};
+    FLAC__StreamDecoder* decoder = FLAC__stream_decoder_new();
+    FLAC__stream_decoder_init_stream(
+        decoder,
+        [](const FLAC__StreamDecoder*, FLAC__byte buffer[], std::size_t* n, void* data) {
+          auto& m = *static_cast<FlacMemory*>(data);
+          *n = std::min(*n, m.bytes->size() - m.pos);
+          std::memcpy(buffer, m.bytes->data() + m.pos, *n);
+          m.pos += *n;
+          return *n > 0 ? FLAC__STREAM_DECODER_READ_STATUS_CONTINUE
+                        : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+        },
+        nullptr, nullptr, nullptr, nullptr,
+        [](const FLAC__StreamDecoder*, const FLAC__Frame* frame, const FLAC__int32* const buffer[],
+           void* data) {
+          auto& m = *static_cast<FlacMemory*>(data);
+          const unsigned channels = frame->header.channels;
+          for (unsigned i = 0; i < frame->header.blocksize; ++i)
+            for (unsigned c = 0; c < channels; ++c) m.pcm.push_back(static_cast<int16_t>(buffer[c][i]));
+          return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+        },
+        nullptr, [](const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}, &memory);
+    FLAC__stream_decoder_process_until_end_of_stream(decoder);
+    FLAC__stream_decoder_delete(decoder);
+    frames = static_cast<int64_t>(memory.pcm.size() / 2);
+    benchmark::DoNotOptimize(memory.pcm.data());
+  }
+  SetFrameRate(state, frames);
+}
+BENCHMARK(BM_LibFLAC_Flac10s)->Unit(benchmark::kMillisecond);
+
+// libmpg123 on the same bytes in memory, decoding into one growing vector.
+struct Mp3Memory {
+  const std::string* bytes;
+  off_t pos;
+};
+
+void BM_Mpg123_Mp3_10s(benchmark::State& state) {
+  const std::string bytes = FileBytes(CORVEX_AUDIO_BENCH_MP3);
+  int64_t frames = 0;
+  for (auto _ : state) {
+    Mp3Memory memory{&bytes, 0};
+    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_replace_reader_handle(
+        handle,
+        [](void* data, void* buffer, std::size_t n) -> mpg123_ssize_t {
+          auto& m = *static_cast<Mp3Memory*>(data);
+          n = std::min<std::size_t>(n, m.bytes->size() - static_cast<std::size_t>(m.pos));
+          std::memcpy(buffer, m.bytes->data() + m.pos, n);
+          m.pos += static_cast<off_t>(n);
+          return static_cast<mpg123_ssize_t>(n);
+        },
+        [](void* data, off_t offset, int whence) -> off_t {
+          auto& m = *static_cast<Mp3Memory*>(data);
+          const off_t base = whence == SEEK_SET   ? 0
+                             : whence == SEEK_CUR ? m.pos
+                                                  : static_cast<off_t>(m.bytes->size());
+          return m.pos = base + offset;
+        },
+        nullptr);
+    mpg123_open_handle(handle, &memory);
+    std::vector<unsigned char> pcm(1 << 20);
+    std::size_t done = 0;
+    for (;;) {
+      if (pcm.size() - done < 65536) pcm.resize(pcm.size() * 2);
+      std::size_t n = 0;
+      const int status = mpg123_read(handle, pcm.data() + done, pcm.size() - done, &n);
+      done += n;
+      if (status != MPG123_OK && status != MPG123_NEW_FORMAT) break;
+    }
+    mpg123_close(handle);
+    mpg123_delete(handle);
+    frames = static_cast<int64_t>(done / 4);
+    benchmark::DoNotOptimize(pcm.data());
+  }
+  SetFrameRate(state, frames);
+}
+BENCHMARK(BM_Mpg123_Mp3_10s)->Unit(benchmark::kMillisecond);
+
+// ---- Music: a five-minute Ogg Vorbis file opened as music until its voice is queued (the
+// first sound), against the same file decoded whole ----
+
+std::string& FiveMinutes() {
+  static std::string bytes = FileBytes(CORVEX_AUDIO_BENCH_OGG_5MIN);
+  return bytes;
+}
+
+void BM_OpenMusicToFirstSound_Ogg5min(benchmark::State& state) {
+  InitLoaders();
+  InitSonavoxAudioModule();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  if (SelectAudioDriver("Sonavox") != 1) {
+    state.SkipWithError("the mixer did not start on SDL's dummy driver");
+    return;
+  }
+  for (auto _ : state) {
+    const Ref<TMusic> music = OpenMusic(RamStreamOver(FiveMinutes()));
+    if (PlayMusic(music, 0) != 1) {
+      state.SkipWithError("the music did not play");
+      break;
+    }
+    state.PauseTiming();
+    StopMusic(music);
+    state.ResumeTiming();
+  }
+  // What music holds decoded: the ring and its mirrored window, in stereo.
+  state.counters["decoded_bytes"] = (65536 + 8192) * 4;
+  SelectAudioDriver("Null");
+}
+BENCHMARK(BM_OpenMusicToFirstSound_Ogg5min)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReadAudioSample_Ogg5min(benchmark::State& state) {
+  LoadWhole(state, FiveMinutes());
+}
+BENCHMARK(BM_ReadAudioSample_Ogg5min)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 }  // namespace corvex

@@ -22,7 +22,7 @@ install(FILES ${PROJECT_BINARY_DIR}/CorvexConfig.cmake ${PROJECT_BINARY_DIR}/Cor
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvex)
 
 # Debian's pkg-config names of what the library links (find_dependency in CorvexConfig.cmake).
-set(CORVEX_PC_REQUIRES "libpng libjpeg sdl2 gl freetype2 vorbisfile libenet")
+set(CORVEX_PC_REQUIRES "libpng libjpeg sdl2 gl freetype2 vorbisfile flac libmpg123 libenet")
 file(RELATIVE_PATH CORVEX_PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/corvex.pc.in ${PROJECT_BINARY_DIR}/corvex.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/corvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -11,8 +11,8 @@
 #include "graphics/GLGraphics.h"
 #include "graphics/Graphics.h"
 #include "net/HttpStream.h"
-#include "net/SocketStream.h"
 #include "net/OrbuHost.h"
+#include "net/SocketStream.h"
 #include "pixmap/Pixmap.h"
 #include "pixmap/PixmapLoader.h"
 #include "process/Process.h"
@@ -88,7 +88,9 @@ void InitFrameworkModules() {
   InitFreeTypeModule();
   InitOrbuModule();
   InitJpegLoaderModule();
-  InitOggLoaderModule();  // before the WAV loader, so WAV is asked first
+  InitMp3LoaderModule();  // sound loaders: MP3, FLAC, Ogg, WAV, so WAV is asked first
+  InitFlacLoaderModule();
+  InitOggLoaderModule();
   InitOpenALAudioModule();
   InitPngLoaderModule();
   InitTgaLoaderModule();

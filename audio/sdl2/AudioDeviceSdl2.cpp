@@ -58,8 +58,7 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
     }
     mixer_ = std::make_unique<sonavox::mixer>(kBlockSamples, kFrequency, kChannels, &MixerClock);
     lead_ = kStartLead;
-    // The one diagnostic the mixer prints: its first blocks could not be handed over.
-    if (!Fill()) std::printf("waveOutWrite error\n");
+    Fill();
     running_.store(true);
     SDL_PauseAudioDevice(device_, 0);
     thread_ = std::thread([this] { Run(); });
@@ -77,16 +76,20 @@ class AudioDeviceSdl2 final : public sonavox::audiodevice {
   }
 
  private:
-  // Converts blocks until the queue holds `lead_` of them; false when the device refused one.
-  bool Fill() {
+  // Converts blocks until the queue holds `lead_` of them. Every block the device refuses is
+  // reported, at start-up and on the mixing thread alike; the next tick tries again.
+  void Fill() {
     std::array<int16_t, kBlockSamples> block;
     Uint32 queued = SDL_GetQueuedAudioSize(device_);
     while (queued < static_cast<Uint32>(lead_) * kBlockBytes) {
       mixer_->convert(block.data(), kBlockSamples);
-      if (SDL_QueueAudio(device_, block.data(), kBlockBytes) != 0) return false;
+      if (SDL_QueueAudio(device_, block.data(), kBlockBytes) != 0) {
+        std::printf("waveOutWrite error\n");
+        std::fflush(stdout);
+        return;
+      }
       queued += kBlockBytes;
     }
-    return true;
   }
 
   void Run() {

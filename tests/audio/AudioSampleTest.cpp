@@ -85,6 +85,12 @@ TEST(ConvertSampleDataTest, EveryPairOfFormatsMatchesTheTables) {
       std::vector<uint8_t> dest(static_cast<std::size_t>(count * SampleFormatBytes[to]) + 1, 0xA5);
       ConvertSampleData(source.data(), from, dest.data(), to, count);
       EXPECT_EQ(dest.back(), 0xA5) << "wrote past the frames, " << from << " to " << to;
+      // One pass gives the bytes of the route through SAMPLE_STEREO16BE.
+      std::vector<uint8_t> middle(static_cast<std::size_t>(count) * 4);
+      std::vector<uint8_t> twoPass(dest.size(), 0xA5);
+      ConvertSampleData(source.data(), from, middle.data(), SAMPLE_STEREO16BE, count);
+      ConvertSampleData(middle.data(), SAMPLE_STEREO16BE, twoPass.data(), to, count);
+      EXPECT_EQ(dest, twoPass) << from << " to " << to;
       for (int32_t i = 0; i < count; ++i) {
         const uint8_t* in = source.data() + i * SampleFormatBytes[from];
         const std::vector<uint8_t> expected = from == to

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,8 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/FlacLoader.h"
+#include "audio/Mp3Loader.h"
 #include "audio/OggLoader.h"
 #include "audio/WavCodec.h"
 #include "stream/Bank.h"
@@ -38,7 +41,7 @@ class ProbeLoader : public TAudioSampleLoader {
 };
 
 // Every module the audio tests touch, initialised once; the probe goes in first, so it is
-// asked last (after the WAV and the Ogg Vorbis loaders).
+// asked last (after the WAV, Ogg Vorbis, FLAC and MP3 loaders).
 inline ProbeLoader& Probe() {
   static ProbeLoader* probe = [] {
     auto* created = new ProbeLoader();  // the chain holds it
@@ -46,6 +49,8 @@ inline ProbeLoader& Probe() {
     InitEndianStreamModule();
     InitBankModule();
     InitBankStreamModule();
+    InitMp3LoaderModule();
+    InitFlacLoaderModule();
     InitOggLoaderModule();
     InitWavLoaderModule();
     InitAudioModule();
@@ -78,6 +83,28 @@ inline std::string ReadDataFile(const std::string& name) {
 }
 
 using test_files::MemoryStream;
+
+// A stream whose reads fail with the given exception after `good` bytes.
+template <class Failure>
+class FailingStream : public TStream {
+ public:
+  FailingStream(std::string bytes, int32_t good) : bytes_(std::move(bytes)), good_(good) {}
+  int32_t Pos() override { return pos_; }
+  int32_t Size() override { return static_cast<int32_t>(bytes_.size()); }
+  int32_t Seek(int32_t position) override { return pos_ = position; }
+  int32_t Read(void* buffer, int32_t count) override {
+    if (pos_ >= good_) throw Failure();
+    const int32_t n = std::min(count, good_ - pos_);
+    std::memcpy(buffer, bytes_.data() + pos_, static_cast<std::size_t>(n));
+    pos_ += n;
+    return n;
+  }
+
+ private:
+  std::string bytes_;
+  int32_t good_;
+  int32_t pos_ = 0;
+};
 
 // The sample's frames as bytes.
 inline std::string SampleBytes(const Ref<TAudioSample>& sample) {
@@ -175,7 +202,7 @@ inline std::string WavHeader(int32_t channels, int32_t hertz, int32_t bits, uint
   PutU16(out, static_cast<uint32_t>(formatTag));
   PutU16(out, static_cast<uint32_t>(channels));
   PutU32(out, static_cast<uint32_t>(hertz));
-  PutU32(out, static_cast<uint32_t>(hertz * channels * bits / 8));
+  PutU32(out, static_cast<uint32_t>(int64_t{hertz} * channels * bits / 8));
   PutU16(out, static_cast<uint32_t>(channels * bits / 8));
   PutU16(out, static_cast<uint32_t>(bits));
   out += "data";

@@ -49,6 +49,12 @@ void ExpectEveryLoaderSurvives(const std::string& bytes, const std::string& what
   ExpectNullOrWhole(
       bytes, [](const Ref<TStream>& s) { return RegisteredLoader<TAudioSampleLoaderOGG>()->LoadFrom(s); },
       what + " ogg");
+  ExpectNullOrWhole(
+      bytes, [](const Ref<TStream>& s) { return RegisteredLoader<TAudioSampleLoaderFLAC>()->LoadFrom(s); },
+      what + " flac");
+  ExpectNullOrWhole(
+      bytes, [](const Ref<TStream>& s) { return RegisteredLoader<TAudioSampleLoaderMP3>()->LoadFrom(s); },
+      what + " mp3");
 }
 
 class CorruptSoundsTest : public testing::TestWithParam<std::string> {

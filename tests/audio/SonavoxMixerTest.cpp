@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -334,6 +335,87 @@ TEST_F(SonavoxMixerTest, ThousandsOfPlaysInOneFrameNeitherOverflowNorLeak) {
   EXPECT_EQ(b->refCount.load(), 1);
 }
 
+// Writes into the stream as much of `sequence` (the frames in playing order) as fits; answers
+// how far it got.
+size_t Feed(streambuffer& stream, const std::vector<int16_t>& sequence, size_t at) {
+  const size_t channels = static_cast<size_t>(stream.channels);
+  const size_t n = std::min(static_cast<size_t>(stream.writable()), (sequence.size() - at) / channels);
+  stream.write(sequence.data() + at, static_cast<int32_t>(n));
+  return at + n * channels;
+}
+
+// A streamed voice sounds exactly as the whole buffer does: across the ring's wrap, at other
+// rates (interpolating across pieces), at the end and across the loop point.
+TEST_F(SonavoxMixerTest, StreamedVoiceSoundsAsTheWholeBuffer) {
+  constexpr int32_t kLength = 5000;
+  std::vector<int16_t> frames;
+  for (int32_t i = 0; i < kLength; ++i) {
+    frames.push_back(static_cast<int16_t>((i * 7919) % 60000 - 30000));
+    frames.push_back(static_cast<int16_t>((i * 104729) % 50000 - 25000));
+  }
+  for (const int32_t hertz : {44100, 22050, 48000}) {
+    for (const bool loop : {false, true}) {
+      SCOPED_TRACE(testing::Message() << hertz << (loop ? " looping" : " once"));
+      samplebuffer* whole = Keep(samplebuffer::Create(kLength, 16, 2, hertz, frames.data(), loop));
+      constexpr int kBlocks = 30;  // past the end, and past the loop point twice
+      std::vector<int16_t> expected;
+      SkipStartDelay();
+      const int32_t h = core.playSound(0, whole, false);
+      for (int b = 0; b < kBlocks; ++b) {
+        const std::vector<int16_t> out = Block();
+        expected.insert(expected.end(), out.begin(), out.end());
+      }
+      core.stopChannel(h);
+      Block();
+
+      // The sequence the stream gets: the frames, then the loop written out again, or the
+      // last frame once more as the guard.
+      std::vector<int16_t> sequence = frames;
+      if (loop) {
+        for (int k = 0; k < 5; ++k) sequence.insert(sequence.end(), frames.begin(), frames.end());
+      } else {
+        sequence.insert(sequence.end(), frames.end() - 2, frames.end());
+      }
+      streambuffer* stream = streambuffer::Create(2, hertz, 1500, 700);
+      size_t fed = Feed(*stream, sequence, 0);
+      if (!loop) stream->end(kLength);
+      SkipStartDelay();
+      const int32_t s = core.playStream(0, stream, false);
+      std::vector<int16_t> actual;
+      for (int b = 0; b < kBlocks; ++b) {
+        const std::vector<int16_t> out = Block();
+        actual.insert(actual.end(), out.begin(), out.end());
+        fed = Feed(*stream, sequence, fed);
+      }
+      core.stopChannel(s);
+      Block();
+      EXPECT_EQ(stream->underruns.load(), 0);
+      EXPECT_EQ(actual, expected);
+      stream->Release();
+    }
+  }
+}
+
+TEST_F(SonavoxMixerTest, StreamedVoiceWaitsSilentlyWhenTheStreamFallsBehindAndEndsWithIt) {
+  streambuffer* stream = streambuffer::Create(1, 44100, 4096, 1024);
+  std::vector<int16_t> piece(300, 1000);
+  stream->write(piece.data(), 300);
+  const int32_t h = core.playStream(0, stream, false);
+  SkipStartDelay();
+  EXPECT_EQ(Block()[0], 0);  // 300 frames cannot fill a block of 512
+  EXPECT_EQ(stream->underruns.load(), 1);
+  stream->write(piece.data(), 300);
+  stream->write(piece.data(), 1);  // the guard
+  stream->end(600);
+  const std::vector<int16_t> out = Block();
+  EXPECT_EQ(out[0], 1000);
+  EXPECT_EQ(out[2 * 511], 1000);
+  EXPECT_EQ(Block()[2 * 88], 0);  // the 600 frames ended 88 frames into this block
+  EXPECT_EQ(core.lookup(h) ? core.lookup(h)->isPlaying() : 0, 0);
+  core.stopChannel(h);
+  stream->Release();
+}
+
 // The program's thread plays, stops and changes voices while another thread mixes: the rings,
 // the shared voice fields and the buffers' counts are the only crossings (ThreadSanitizer runs
 // this test in CI).
@@ -342,6 +424,17 @@ TEST_F(SonavoxMixerTest, ProgramAndMixingThreadsShareOnlyTheRingsAndVoiceFields)
   samplebuffer* looping = Constant16(200, 1000, true);
   std::atomic<bool> running{true};
   mixer* m = core.getMixer();
+  // A stream fed by a thread of its own, as music is: the ring's two counters are its only
+  // crossing with the mixing thread.
+  streambuffer* stream = streambuffer::Create(2, 44100, 8192, 2048);
+  std::thread feeding([&] {
+    std::vector<int16_t> piece(2 * 1000, 300);
+    while (running.load()) {
+      if (stream->writable() >= 1000) stream->write(piece.data(), 1000);
+      std::this_thread::yield();
+    }
+  });
+  const int32_t music = core.playStream(core.allocateChannel(), stream, false);
   std::thread mixing([&] {
     std::vector<int16_t> out(kBlock);
     while (running.load()) {
@@ -374,6 +467,9 @@ TEST_F(SonavoxMixerTest, ProgramAndMixingThreadsShareOnlyTheRingsAndVoiceFields)
   }
   running = false;
   mixing.join();
+  feeding.join();
+  core.stopChannel(music);
+  stream->Release();
   for (int32_t h : channels) core.stopChannel(h);
   std::vector<int16_t> out(kBlock);
   m->convert(out.data(), kBlock);

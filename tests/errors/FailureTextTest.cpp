@@ -86,14 +86,14 @@ TEST(FailureTextTest, EachBadInputSaysWhy) {
   std::string crcDamaged = png;
   crcDamaged[20] ^= 0x01;  // inside IHDR's data, so its CRC no longer matches
   std::string notPcm = wav;
-  notPcm[20] = 3;  // format tag 3: floating point
+  notPcm[20] = 2;  // format tag 2: ADPCM
   WriteFile("empty.png", "");
   WriteFile("half.png", png.substr(0, png.size() / 2));
   WriteFile("crc.png", crcDamaged);
   WriteFile("garbage.png", std::string(300, 'g'));
   WriteFile("huge.bmp", BmpHeader(100000, 100000));
   WriteFile("sound.wav", wav);
-  WriteFile("float.wav", notPcm);
+  WriteFile("adpcm.wav", notPcm);
   WriteFile("ship.png", png);
   WriteFile("cut.ogg", ogg.substr(0, 200));
   WriteFile("cut.jpg", jpeg.substr(0, 30));
@@ -132,7 +132,7 @@ TEST(FailureTextTest, EachBadInputSaysWhy) {
       {"pixmap absurd size", noPixmap(path("huge.bmp")),
        path("huge.bmp") + ": BMP: 100000 x 100000 image too large"},
       {"sound wrong type", noSample(path("ship.png")), path("ship.png") + ": not a sound in a known format"},
-      {"sound not PCM", noSample(path("float.wav")), path("float.wav") + ": WAV: not PCM data"},
+      {"sound not PCM", noSample(path("adpcm.wav")), path("adpcm.wav") + ": WAV: not PCM data"},
       {"sound truncated Ogg", noSample(path("cut.ogg")),
        path("cut.ogg") + ": Ogg: no complete Vorbis headers"},
       {"font missing", noFont(path("font-missing.ttf")), path("font-missing.ttf") + ": no such file"},

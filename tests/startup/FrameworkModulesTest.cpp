@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "audio/AudioDriver.h"
-#include "audio/OpenALLibrary.h"
+#include "audio/FlacLoader.h"
+#include "audio/Mp3Loader.h"
 #include "audio/OggLoader.h"
+#include "audio/OpenALLibrary.h"
 #include "audio/WavCodec.h"
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
@@ -73,11 +75,13 @@ TEST_F(FrameworkModulesTest, AudioDriversAreFoundOpenALThenTheMixerThenNull) {
     EXPECT_EQ(names[static_cast<int32_t>(i)], expected[i]) << "position " << i;
 }
 
-TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavThenOggAndTheNullDriverIsRegistered) {
+TEST_F(FrameworkModulesTest, SoundLoadersAreAskedWavOggFlacMp3AndTheNullDriverIsRegistered) {
   const auto types = TypesFromHead(AudioSampleLoaders());
-  ASSERT_EQ(types.size(), 2U);
+  ASSERT_EQ(types.size(), 4U);
   EXPECT_EQ(*types[0], typeid(TAudioSampleLoaderWAV));
   EXPECT_EQ(*types[1], typeid(TAudioSampleLoaderOGG));
+  EXPECT_EQ(*types[2], typeid(TAudioSampleLoaderFLAC));
+  EXPECT_EQ(*types[3], typeid(TAudioSampleLoaderMP3));
   EXPECT_EQ(HasAudioDriver("Null"), 1);
 }
 

@@ -7,6 +7,7 @@
 
 #include "audio/AudioDriver.h"
 #include "audio/AudioSampleLoader.h"
+#include "audio/Music.h"
 #include "audio/WavCodec.h"
 #include "startup/FrameworkModules.h"
 #include "stream/StreamClosing.h"
@@ -27,14 +28,15 @@ constexpr int kExitNoDriver = 4;
 constexpr const char* kUsage =
     "Usage: corvex-audiotool [--raw FILE] [--wav FILE] [--play [--driver NAME]] INPUT\n"
     "\n"
-    "Reads INPUT, a WAV or Ogg Vorbis sound named by a file path or a stream URL\n"
+    "Reads INPUT, a WAV, Ogg Vorbis, FLAC or MP3 sound named by a file path or a stream URL\n"
     "(for example \"incbin::shot.wav\"), and prints one line:\n"
     "  FRAMES HERTZ FORMAT        for example \"22050 44100 SAMPLE_STEREO16LE\"\n"
     "\n"
     "Options:\n"
     "  --raw FILE   also write the frames exactly as loaded, with no header\n"
     "  --wav FILE   also write the sound as a 16-bit PCM WAV file\n"
-    "  --play       then play the sound through the current audio driver until it ends\n"
+    "  --play       then play the sound, streamed as music, through the current audio\n"
+    "               driver until it ends\n"
     "  --driver NAME  play through the driver of that name (\"Sonavox\", \"OpenAL\", \"Null\"...)\n"
     "  -h, --help   print this text and exit\n"
     "\n"
@@ -103,15 +105,26 @@ bool WriteWav(const Ref<TAudioSample>& sample, const std::string& path) {
   return corvex::EncodeWAV(sample->Convert(format), path.c_str()) == 1;
 }
 
-// Plays the sample once through the chosen driver and waits until it has ended.
-int Play(const Ref<TAudioSample>& sample, const std::string& driver) {
+// Plays the input once through the chosen driver, streamed as music, and waits until it has
+// ended. A driver that cannot stream plays the loaded sample instead.
+int Play(const std::string& input, const Ref<TAudioSample>& sample, const std::string& driver) {
   if (!driver.empty() && corvex::SelectAudioDriver(driver.c_str()) == 0) {
     std::fprintf(stderr, "corvex-audiotool: the audio driver '%s' did not start\n", driver.c_str());
     return kExitNoDriver;
   }
-  const Ref<corvex::TSound> sound = corvex::CurrentAudioDriver()->CreateSound(sample, 0);
-  const Ref<corvex::TChannel> channel = sound ? sound->Play(corvex::Null) : corvex::Null;
-  while (channel && corvex::ChannelIsPlaying(channel)) corvex::SleepMillis(10);
+  Ref<corvex::TMusic> music;
+  try {
+    music = corvex::OpenMusic(input.c_str());
+  } catch (const corvex::Object&) {
+    music = corvex::Null;
+  }
+  if (corvex::PlayMusic(music, 0) == 1) {
+    while (corvex::MusicIsPlaying(music)) corvex::SleepMillis(10);
+  } else {
+    const Ref<corvex::TSound> sound = corvex::CurrentAudioDriver()->CreateSound(sample, 0);
+    const Ref<corvex::TChannel> channel = sound ? sound->Play(corvex::Null) : corvex::Null;
+    while (channel && corvex::ChannelIsPlaying(channel)) corvex::SleepMillis(10);
+  }
   // The output device still holds a few blocks ahead of what has been heard.
   corvex::SleepMillis(250);
   return kExitOk;
@@ -146,7 +159,7 @@ int Run(const Options& options) {
       return kExitUnwritable;
     }
   }
-  return options.play ? Play(sample, options.driver) : kExitOk;
+  return options.play ? Play(options.input, sample, options.driver) : kExitOk;
 }
 
 }  // namespace
