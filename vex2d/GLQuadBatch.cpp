@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <iterator>
 
+#include "vex2d/GLFunctions.h"
+
 namespace corvex::glvex2d {
 namespace {
 
@@ -50,20 +52,40 @@ void FlushQuads() {
   // since the quads were collected; it is current again afterwards.
   GLfloat current[4];
   glGetFloatv(GL_CURRENT_COLOR, current);
+  // The program's arrays, their pointers, buffer bindings and client texture unit come back as
+  // they were. Inside, the batch's pointers are client memory, and its texture coordinates go
+  // to unit 0 as glTexCoord2f's do.
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  const GLFunctions& gl = Functions();
+  if (gl.buffers) {
+    gl.bindBuffer(GL_ARRAY_BUFFER, 0);
+    gl.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  }
+  // Arrays the program left enabled would be read for every batched vertex, past their ends.
+  for (GLint unit = gl.textureUnits - 1; unit > 0; --unit) {
+    glClientActiveTexture(GL_TEXTURE0 + unit);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  if (gl.textureUnits > 1) glClientActiveTexture(GL_TEXTURE0);
+  for (const GLenum array : {GL_NORMAL_ARRAY, GL_INDEX_ARRAY, GL_EDGE_FLAG_ARRAY})
+    glDisableClientState(array);
+  if (gl.moreArrays) {
+    glDisableClientState(GL_SECONDARY_COLOR_ARRAY);
+    glDisableClientState(GL_FOG_COORD_ARRAY);
+  }
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &g_vertices[0].x);
   glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &g_vertices[0].u);
   if (g_oneColor) {
+    glDisableClientState(GL_COLOR_ARRAY);
     glColor4ubv(g_batchColor);
   } else {
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_FLOAT, sizeof(Color), g_colors[0].rgba);
   }
   glDrawElements(GL_TRIANGLES, count / 4 * 6, GL_UNSIGNED_SHORT, g_indices);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
+  glPopClientAttrib();
   // Drawing from a colour array leaves the current colour undefined.
   glColor4fv(current);
 }
