@@ -114,8 +114,22 @@ void SheetCorners(int32_t s, int32_t g, float (&out)[16]) {
   const float v = static_cast<float>(cell / 16) * kCell;
   const float x = static_cast<float>(g * kAdvance);
   const float y = StringY(s);
-  const float corners[16] = {x, y, u, v, x + kGlyphSide, y, u + kCell, v, x + kGlyphSide, y + kGlyphSide,
-                             u + kCell, v + kCell, x, y + kGlyphSide, u, v + kCell};
+  const float corners[16] = {x,
+                             y,
+                             u,
+                             v,
+                             x + kGlyphSide,
+                             y,
+                             u + kCell,
+                             v,
+                             x + kGlyphSide,
+                             y + kGlyphSide,
+                             u + kCell,
+                             v + kCell,
+                             x,
+                             y + kGlyphSide,
+                             u,
+                             v + kCell};
   std::copy(std::begin(corners), std::end(corners), std::begin(out));
 }
 
@@ -150,7 +164,8 @@ void PlainSheetOneArray(int32_t strings, std::vector<SheetVertex>& vertices) {
     for (int32_t g = 0; g < kGlyphs; ++g) {
       float c[16];
       SheetCorners(s, g, c);
-      for (int i = 0; i < 16; i += 4) vertices.push_back(SheetVertex{c[i], c[i + 1], c[i + 2], c[i + 3], color});
+      for (int i = 0; i < 16; i += 4)
+        vertices.push_back(SheetVertex{c[i], c[i + 1], c[i + 2], c[i + 3], color});
     }
   }
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -254,7 +269,8 @@ void FontCorners(int32_t s, int32_t g, float (&out)[16]) {
   const float u = static_cast<float>(GlyphAt(s, g, 96)) * kFontCell;
   const float x = static_cast<float>(g * 8);
   const float y = static_cast<float>(s * kLineStep);
-  const float corners[16] = {x, y, u, 0, x + 8, y, u + kFontCell, 0, x + 8, y + 16, u + kFontCell, 1, x, y + 16, u, 1};
+  const float corners[16] = {x, y, u,      0, x + 8, y, u + kFontCell, 0, x + 8, y + 16, u + kFontCell,
+                             1, x, y + 16, u, 1};
   std::copy(std::begin(corners), std::end(corners), std::begin(out));
 }
 

@@ -40,7 +40,8 @@ GLubyte g_batchColor[4] = {0, 0, 0, 0};
 constexpr int kTriangleCorners[6] = {0, 1, 3, 1, 2, 3};
 
 void SetVertex(int index, float x, float y, float u, float v) {
-  g_vertices[index] = Vertex{x, y, u, v, {g_colorBytes[0], g_colorBytes[1], g_colorBytes[2], g_colorBytes[3]}};
+  g_vertices[index] =
+      Vertex{x, y, u, v, {g_colorBytes[0], g_colorBytes[1], g_colorBytes[2], g_colorBytes[3]}};
 }
 
 void Allocate() {
