@@ -17,6 +17,7 @@
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLRenderTarget.h"
+#include "vex2d/GLShader.h"
 #include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVertexPlacement.h"
 
@@ -309,6 +310,7 @@ void TGLVex2DDriver::ResetContextState(const Ref<TVex2DGraphics>& graphics) {
   g_boundTexture = 0;
   g_texturingOn = 0;
   glvex2d::ForgetRenderTarget();
+  glvex2d::ResetShader();
   glDisable(GL_TEXTURE_2D);
   glvex2d::SetPixelProjection(width, height);
 }
