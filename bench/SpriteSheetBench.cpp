@@ -376,7 +376,7 @@ void BM_DrawImageCallCost(benchmark::State& state) {
 // and off; 40 and 160 strings a frame. Five repetitions each, reported as their median.
 BENCHMARK(BM_SheetDrawImage)
     ->ArgsProduct({{3}, {40, 160}, {0, 1, 2}})
-    ->ArgsProduct({{2, 0}, {40, 160}, {0}})
+    ->ArgsProduct({{2, 1, 0}, {40, 160}, {0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(0.5)

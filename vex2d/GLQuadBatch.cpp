@@ -35,6 +35,10 @@ QuadSubmission g_submission = QuadSubmission::kDefault;
 bool g_oneColor = true;
 GLubyte g_batchColor[4] = {0, 0, 0, 0};
 
+// A few quads cost OpenGL less as immediate vertices than as arrays and the state around them:
+// a texture switch after every quad then costs what it costs without batching.
+constexpr int kImmediateLimit = 16;
+
 // Quads split into triangles (0, 1, 3) and (1, 2, 3), as OpenGL splits its own quads on Mesa,
 // so the shared edge and every pixel come out as glBegin(GL_QUADS) draws them.
 constexpr int kTriangleCorners[6] = {0, 1, 3, 1, 2, 3};
@@ -51,6 +55,17 @@ void Allocate() {
     for (int i = 0; i < 6; ++i)
       g_indices[quad * 6 + i] = static_cast<GLushort>(quad * 4 + kTriangleCorners[i]);
   }
+}
+
+void DrawImmediate(int count) {
+  glBegin(GL_QUADS);
+  for (int i = 0; i < count; ++i) {
+    const Vertex& vertex = g_vertices[i];
+    if (!g_oneColor) glColor4ubv(vertex.rgba);
+    glTexCoord2f(vertex.u, vertex.v);
+    glVertex2f(vertex.x, vertex.y);
+  }
+  glEnd();
 }
 
 void Draw(int count) {
@@ -77,6 +92,12 @@ void FlushQuads() {
   // since the quads were collected; it is current again afterwards.
   GLfloat current[4];
   glGetFloatv(GL_CURRENT_COLOR, current);
+  if (g_submission == QuadSubmission::kQuads && count <= kImmediateLimit) {
+    glColor4ubv(g_batchColor);
+    DrawImmediate(count);
+    glColor4fv(current);
+    return;
+  }
   // The program's arrays, their pointers, buffer bindings and client texture unit come back as
   // they were. Inside, the batch's pointers are client memory, and its texture coordinates go
   // to unit 0 as glTexCoord2f's do.

@@ -411,6 +411,7 @@ TEST_F(GLBatchingTest, AProgramsOwnArrayStateNeitherBreaksTheBatchNorIsChangedBy
   SetDrawColor(0, 0, 255);  // a second colour: the batch sends a colour array
   DrawImage(red, 60, 10);
   SetDrawColor(255, 255, 255);
+  for (int32_t i = 0; i < 16; ++i) DrawImage(red, 100.0f + 6 * i, 10);  // more than a few go as arrays
   FlushGLDrawing();
 
   GLint value = 0;
@@ -442,6 +443,7 @@ TEST_F(GLBatchingTest, AProgramsOwnArrayStateNeitherBreaksTheBatchNorIsChangedBy
   EXPECT_TRUE(AreaIs(scene, 40, 10, 44, 14, 0x000000u));
   EXPECT_TRUE(AreaIs(scene, 44, 10, 48, 14, 0x00FF00u));
   EXPECT_TRUE(AreaIs(scene, 60, 10, 64, 14, 0x000000u));
+  EXPECT_TRUE(AreaIs(scene, 190, 10, 194, 14, 0xFF0000u));
 }
 
 // Pictures made and dropped over and over, each taller than the last, keep using the one
