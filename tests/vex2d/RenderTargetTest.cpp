@@ -182,6 +182,21 @@ TEST_F(RenderTargetTest, ManyRenderImagesLeaveNoTextureOrFramebufferBehind) {
   EXPECT_EQ(live, 0);
   glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
   EXPECT_EQ(framebuffer, 0);
+
+  // Closing the graphics while drawing into a render image: the new window is drawn into, and
+  // the image keeps the pixels last read back from it.
+  const Ref<TImage> kept = CreateRenderImage(8, 8, 0);
+  ASSERT_EQ(SetRenderTarget(kept), 1);
+  SetClearColor(0, 0, 255);
+  ClearScreen();
+  LockImageFrame(kept, 0, 1, 0);
+  CloseMainGraphics();
+  graphics_ = OpenGraphics(kWidth, kHeight, 0, 0, 0);
+  ASSERT_TRUE(graphics_);
+  EXPECT_FALSE(RenderTarget());
+  ClearScreen();
+  DrawImage(kept, 4, 4);
+  EXPECT_TRUE(AreaIs(CaptureScene(), 4, 4, 12, 12, 0x0000FFu));
 }
 
 }  // namespace
