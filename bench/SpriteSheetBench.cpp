@@ -180,28 +180,40 @@ void PlainSheetOneArray(int32_t strings, std::vector<SheetVertex>& vertices) {
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// Runs, in every iteration, one frame of each plain loop and one of the framework, each
-// finished with glFinish and timed on its own, so that the ratios hold however the load of
-// the machine changes during the run. Reports glyphs per second of each and the framework's
-// ratios to the plain loops.
+// Runs, in every iteration, one frame of each plain loop and one of the framework (and, while
+// batching is on, one of the framework with batching off), each finished with glFinish and
+// timed on its own, so that the ratios hold however the load of the machine changes during the
+// run. Reports glyphs per second of each and the framework's ratios to the others.
 template <class PerString, class OneArray, class Framework>
 void RunSideBySide(benchmark::State& state, int32_t glyphsPerFrame, PerString perStringFrame,
                    OneArray oneArrayFrame, Framework framework) {
-  double perString = 0, oneArray = 0, ours = 0;
+  double perString = 0, oneArray = 0, ours = 0, oursOff = 0;
+  const bool batching = GLBatching() != 0;
   const auto timed = [](double& total, auto frame) {
     const auto start = std::chrono::steady_clock::now();
     frame();
     glFinish();
     total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  const auto off = [&](auto timing) {
+    SetGLBatching(0);
+    timing(oursOff, framework);
+    SetGLBatching(1);
+  };
+  // The frame right after another program's pays for the switch: the two framework frames
+  // take turns at coming first.
+  bool offFirst = false;
   const auto frames = [&](auto timing) {
     timing(perString, perStringFrame);
     timing(oneArray, oneArrayFrame);
     MakeGraphicsCurrent(MainGraphics());  // the driver's caches forget what the plain loops did
+    if (batching && offFirst) off(timing);
     timing(ours, [&] {
       framework();
       FlushGLDrawing();
     });
+    if (batching && !offFirst) off(timing);
+    offFirst = !offFirst;
   };
   // Untimed first frames: the rasteriser compiles its shaders for each way of drawing.
   frames([](double&, auto frame) {
@@ -215,6 +227,7 @@ void RunSideBySide(benchmark::State& state, int32_t glyphsPerFrame, PerString pe
   state.counters["framework_glyphs_per_s"] = glyphs / ours;
   state.counters["ratio_to_per_string"] = perString / ours;
   state.counters["ratio_to_one_array"] = oneArray / ours;
+  if (batching) state.counters["ratio_to_batching_off"] = oursOff / ours;
 }
 
 // DrawImage of a 256-frame strip at half scale. Arguments: 1 batching on, plus 2 shared
