@@ -12,6 +12,7 @@
 
 #include "SceneCapture.h"
 #include "graphics/GLDebugDraw.h"
+#include "vex2d/Collision.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/Image.h"
 #include "vex2d/RenderTarget.h"
@@ -151,6 +152,16 @@ TEST_F(RenderTargetTest, RenderImagesDrawIntoOneAnotherAndDroppingTheTargetRetur
   SetDrawColor(255, 255, 0);
   DrawRect(0, 0, 3, 3);
   EXPECT_TRUE(AreaIs(CaptureScene("-window"), 0, 0, 3, 3, 0xFFFF00u));
+
+  // Collisions see what was drawn into a render image; the rest of it is transparent.
+  InitCollisionModule();
+  const Ref<TImage> drawn = CreateRenderImage(16, 16, 0);
+  ASSERT_EQ(SetRenderTarget(drawn), 1);
+  DrawRect(0, 0, 4, 4);
+  SetRenderTarget(Null);
+  const Ref<TImage> dot = Checker(1, 0xFFFFFFFF, 0xFFFFFFFF, 0);
+  EXPECT_EQ(ImagesOverlap(drawn, 0, 0, 0, dot, 3, 3, 0), 1);
+  EXPECT_EQ(ImagesOverlap(drawn, 0, 0, 0, dot, 10, 10, 0), 0);
 
   // Only render images can be targets; a bad size gives Null and the reason.
   EXPECT_EQ(SetRenderTarget(Checker(4, 0xFFFFFFFF, 0xFF000000, 0)), 0);
