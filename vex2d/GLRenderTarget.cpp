@@ -3,8 +3,6 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "graphics/GLCheck.h"

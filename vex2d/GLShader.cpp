@@ -12,7 +12,6 @@
 #include "graphics/Graphics.h"
 #include "vex2d/GLFunctions.h"
 #include "vex2d/GLImageFrame.h"
-#include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLVex2DDriver.h"
 #include "vex2d/Shader.h"
 #include "vex2d/Vex2DGraphics.h"
