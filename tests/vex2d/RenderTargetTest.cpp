@@ -32,7 +32,7 @@ Ref<TImage> Checker(int32_t side, uint32_t a, uint32_t b, int32_t flags) {
 }
 
 // Shapes, text, unfiltered images turned by right angles and scaled by whole numbers, blended
-// in every mode, clipped by a viewport: everything lands on whole pixels.
+// in every mode, a blitted pixmap, clipped by a viewport: everything lands on whole pixels.
 void DrawScene(int32_t width, int32_t height) {
   const Ref<TImage> checker = Checker(8, 0xFFFF8000, 0x80004080, 0);
   SetClearColor(20, 30, 40);
@@ -55,6 +55,10 @@ void DrawScene(int32_t width, int32_t height) {
   SetTransform(0, 1, 1);
   SetDrawAlpha(1);
   SetBlendMode(BlendMasked);
+  const Ref<TPixmap> blit = NewPixmap(12, 9, PIXEL_RGBA8888, 4);
+  blit->Fill(0xFF8040C0);
+  blit->SetPixel(0, 0, 0xFFFFFFFF);
+  BlitPixmap(blit, 260, 180);
   SetViewport(200, 100, 50, 40);
   SetDrawColor(0, 200, 0);
   DrawOval(180, 90, 100, 80);
