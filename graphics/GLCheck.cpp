@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <cstring>
+
+#include "graphics/GLPlatform.h"
 
 namespace corvex {
 namespace {
@@ -43,6 +46,30 @@ void CheckGLError(const char* call, const char* file, int line) {
 
 int32_t GLErrorCount() {
   return g_errorCount;
+}
+
+bool GLVersionAtLeast(int32_t major, int32_t minor) {
+  const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  int found[2] = {0, 0};
+  // "major.minor" leads the string, whatever vendor text follows.
+  if (version == nullptr || std::sscanf(version, "%d.%d", &found[0], &found[1]) != 2) return false;
+  return found[0] > major || (found[0] == major && found[1] >= minor);
+}
+
+bool GLHasExtension(const char* name) {
+  const auto* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  const std::size_t length = std::strlen(name);
+  if (list == nullptr || length == 0) return false;
+  for (const char* at = std::strstr(list, name); at != nullptr; at = std::strstr(at + 1, name)) {
+    const bool starts = at == list || at[-1] == ' ';
+    const bool ends = at[length] == ' ' || at[length] == '\0';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+void* GLProcAddress(const char* name) {
+  return glplatform::ProcAddress(name);
 }
 
 }  // namespace corvex

@@ -94,6 +94,9 @@ void ToggleSharedContext();
 bool IsSharedContextCurrent();
 // Whether any GL context is current on this thread.
 bool HasCurrentGLContext();
+// The address of the named GL entry point, null when the platform knows none. Whether the
+// current context implements it is for its version and extension string to say.
+void* ProcAddress(const char* name);
 
 // The function through which every swap-interval change goes; tests count calls through it.
 using SwapIntervalFunction = void (*)(int32_t interval);

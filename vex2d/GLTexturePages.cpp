@@ -129,8 +129,18 @@ void TGLTexturePage::FreeCell(int32_t x, int32_t y) {
         --i;
       }
       if (i + 1 == slots.size()) slots.pop_back();
+      ReclaimShelves();
       return;
     }
+  }
+}
+
+void TGLTexturePage::ReclaimShelves() {
+  // Empty shelves at the top of the used height give it back, so that taller pictures fit
+  // again; an empty page starts over.
+  while (!shelves_.empty() && shelves_.back().slots.empty()) {
+    nextShelfY_ = shelves_.back().y;
+    shelves_.pop_back();
   }
 }
 

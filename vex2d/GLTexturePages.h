@@ -47,6 +47,7 @@ class TGLTexturePage : public Object {
     std::vector<Slot> slots;  // left to right, without gaps, from x = 0
   };
   bool TakeSlot(Shelf& shelf, int32_t width, int32_t& x);
+  void ReclaimShelves();
 
   int32_t textureName_;
   int32_t size_;

@@ -16,6 +16,8 @@
 #include "system/Hook.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLQuadBatch.h"
+#include "vex2d/GLRenderTarget.h"
+#include "vex2d/GLShader.h"
 #include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVertexPlacement.h"
 
@@ -59,9 +61,8 @@ Ref<Object> FlushBeforeFlipHooks(int32_t /*id*/, const Ref<Object>& data, const 
   return data;
 }
 
-// Gives OpenGL the drawing colour and keeps the floats it makes of it for batched vertices.
+// Gives OpenGL the drawing colour; batched vertices take it from g_colorBytes.
 void SendColor() {
-  for (int i = 0; i < 4; ++i) glvex2d::g_colorFloats[i] = static_cast<GLfloat>(g_colorBytes[i]) / 255.0f;
   glColor4ubv(g_colorBytes);
 }
 
@@ -92,6 +93,7 @@ void TGLVex2DDriver::MakeCurrent(const Ref<TGraphics>& graphics) {
   const Ref<TVex2DGraphics> state = Cast<TVex2DGraphics>(graphics);
   // A closed state has no context left to draw into; it is made current like Null.
   FlushQuads();  // into the context they were drawn for
+  glvex2d::LeaveRenderTarget();
   if (!state || !state->graphics) {
     TVex2DGraphics::Deactivate();
     GLGraphicsDriverInstance()->MakeCurrent(Null);
@@ -177,7 +179,7 @@ void TGLVex2DDriver::ApplyClearColor(int32_t red, int32_t green, int32_t blue) {
 
 void TGLVex2DDriver::ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height) {
   FlushQuads();
-  if (x == 0 && y == 0 && width == CurrentGraphicsWidth() && height == CurrentGraphicsHeight()) {
+  if (x == 0 && y == 0 && width == glvex2d::DrawingWidth() && height == glvex2d::DrawingHeight()) {
     glDisable(GL_SCISSOR_TEST);
     return;
   }
@@ -185,7 +187,7 @@ void TGLVex2DDriver::ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t 
   // A negative size is an error to OpenGL; an empty rectangle clips everything away instead.
   const int32_t w = std::max(width, 0);
   const int32_t h = std::max(height, 0);
-  glCheck(glScissor(x, CurrentGraphicsHeight() - y - h, w, h));
+  glCheck(glScissor(x, glvex2d::DrawingHeight() - y - h, w, h));
 }
 
 void TGLVex2DDriver::ApplyTransform(float xx, float xy, float yx, float yy) {
@@ -287,8 +289,8 @@ Ref<TPixmap> TGLVex2DDriver::GrabPixels(int32_t x, int32_t y, int32_t width, int
   const Ref<TPixmap> bottomUp = NewPixmap(w, h, PIXEL_RGBA8888, 4);
   if (!bottomUp) return Null;
   if (w == 0 || h == 0) return bottomUp;
-  const int32_t screenWidth = CurrentGraphicsWidth();
-  const int32_t screenHeight = CurrentGraphicsHeight();
+  const int32_t screenWidth = glvex2d::DrawingWidth();
+  const int32_t screenHeight = glvex2d::DrawingHeight();
   // OpenGL leaves pixels outside the window unwritten; they read as transparent black.
   if (x < 0 || y < 0 || w > screenWidth - x || h > screenHeight - y) bottomUp->Fill(0);
   const int32_t remembered = g_cachedBlend;
@@ -307,12 +309,10 @@ void TGLVex2DDriver::ResetContextState(const Ref<TVex2DGraphics>& graphics) {
   g_cachedBlend = 0;
   g_boundTexture = 0;
   g_texturingOn = 0;
+  glvex2d::ForgetRenderTarget();
+  glvex2d::ResetShader();
   glDisable(GL_TEXTURE_2D);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, width, height, 0.0, -1.0, 1.0);
-  glMatrixMode(GL_MODELVIEW);
-  glViewport(0, 0, width, height);
+  glvex2d::SetPixelProjection(width, height);
 }
 
 Ref<TGLVex2DDriver> GLVex2DDriverInstance() {

@@ -182,6 +182,10 @@ void SetDefaultImageFlags(int32_t flags) {
   if (flags != -1) g_defaultImageFlags = flags;
 }
 
+int32_t DefaultImageFlags() {
+  return g_defaultImageFlags;
+}
+
 Ref<TImage> LoadImage(const Url& source, int32_t flags) {
   return ApplyAutoHandle(TImage::Load(source, ResolveFlags(flags), g_maskRed, g_maskGreen, g_maskBlue));
 }

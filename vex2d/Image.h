@@ -77,6 +77,7 @@ void GetDefaultMaskColour(int32_t& red, int32_t& green, int32_t& blue);
 void SetAutoCentreHandle(int32_t enable);
 // The flags LoadImage, LoadImageStrip and CreateImage use for flags −1; −1 here changes nothing.
 void SetDefaultImageFlags(int32_t flags);
+int32_t DefaultImageFlags();
 
 // TImage::Load with the module's mask colour; flags −1 means the default image flags.
 Ref<TImage> LoadImage(const Url& source, int32_t flags = -1);

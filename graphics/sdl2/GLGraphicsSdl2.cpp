@@ -448,6 +448,10 @@ bool HasCurrentGLContext() {
   return Platform().videoStarted && SDL_GL_GetCurrentContext() != nullptr;
 }
 
+void* ProcAddress(const char* name) {
+  return Platform().videoStarted ? SDL_GL_GetProcAddress(name) : nullptr;
+}
+
 SwapIntervalFunction SetSwapIntervalFunction(SwapIntervalFunction function) {
   PlatformState& platform = Platform();
   const SwapIntervalFunction previous = platform.swapInterval;

@@ -2,8 +2,11 @@
 // primitives gives the same pixels with both on and off, quads waiting in the batch reach the
 // screen before anything that must follow them, FlushGLDrawing hands them over on request,
 // and page cells hold their pictures with a border, come back when images go and are made
-// again for a new graphics generation.
+// again for a new graphics generation; a program's own OpenGL array state neither breaks the
+// batch nor is changed by it, and emptied pages are used again.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -353,6 +356,122 @@ TEST_F(GLBatchingTest, ANewGraphicsGenerationMakesNewPages) {
   EXPECT_EQ(after->Generation(), GraphicsGeneration());
   const Ref<TPixmap> scene = CaptureScene();
   EXPECT_EQ(Rgb(scene, 5 + 3, 6 + 2), strip->pixmaps[1]->GetPixel(3, 2) & 0xFFFFFF);
+}
+
+// What a program may leave set between its own OpenGL and the renderer's drawing: buffers
+// bound, another client texture unit active, arrays of its own enabled. Each is set before a
+// quad is collected and stays set through the flush.
+TEST_F(GLBatchingTest, AProgramsOwnArrayStateNeitherBreaksTheBatchNorIsChangedByIt) {
+  InitImageModule();
+  const Ref<TImage> red = LoadImage(
+      [] {
+        const Ref<TPixmap> pixmap = NewPixmap(4, 4, PIXEL_RGBA8888, 4);
+        pixmap->Fill(0xFFFF0000);
+        return pixmap;
+      }(),
+      0);
+  // Left half black, right half green: texture coordinates on the wrong unit show one colour.
+  const Ref<TImage> halves = LoadImage(
+      [] {
+        const Ref<TPixmap> pixmap = NewPixmap(8, 4, PIXEL_RGBA8888, 4);
+        pixmap->Fill(0xFF000000);
+        pixmap->PasteFrom(
+            [] {
+              const Ref<TPixmap> green = NewPixmap(4, 4, PIXEL_RGBA8888, 4);
+              green->Fill(0xFF00FF00);
+              return green;
+            }(),
+            4, 0);
+        return pixmap;
+      }(),
+      0);
+  GLuint buffers[2] = {0, 0};
+  glGenBuffers(2, buffers);
+  const GLfloat bufferData[8] = {};
+  glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+  glBufferData(GL_ARRAY_BUFFER, sizeof bufferData, bufferData, GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof bufferData, bufferData, GL_STATIC_DRAW);
+  static const GLfloat ownVertices[6] = {};
+  static const GLubyte ownColors[12] = {};
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, ownVertices);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(4, GL_UNSIGNED_BYTE, 0, ownColors);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glNormalPointer(GL_FLOAT, 0, ownVertices);
+  glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+  glClientActiveTexture(GL_TEXTURE1);
+
+  ClearScreen();
+  DrawImage(red, 10, 10);
+  DrawImage(red, 20, 10);
+  DrawImage(halves, 40, 10);
+  SetDrawColor(0, 0, 255);  // a second colour: the batch sends a colour array
+  DrawImage(red, 60, 10);
+  SetDrawColor(255, 255, 255);
+  for (int32_t i = 0; i < 16; ++i) DrawImage(red, 100.0f + 6 * i, 10);  // more than a few go as arrays
+  FlushGLDrawing();
+
+  GLint value = 0;
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &value);
+  EXPECT_EQ(value, static_cast<GLint>(buffers[0]));
+  glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &value);
+  EXPECT_EQ(value, static_cast<GLint>(buffers[1]));
+  glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &value);
+  EXPECT_EQ(value, GL_TEXTURE1);
+  EXPECT_TRUE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_COLOR_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_NORMAL_ARRAY));
+  GLvoid* pointer = nullptr;
+  glGetPointerv(GL_VERTEX_ARRAY_POINTER, &pointer);
+  EXPECT_EQ(pointer, ownVertices);
+  glGetPointerv(GL_COLOR_ARRAY_POINTER, &pointer);
+  EXPECT_EQ(pointer, ownColors);
+
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glDeleteBuffers(2, buffers);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glClientActiveTexture(GL_TEXTURE0);
+  const Ref<TPixmap> scene = CaptureScene();
+  EXPECT_TRUE(AreaIs(scene, 10, 10, 14, 14, 0xFF0000u));
+  EXPECT_TRUE(AreaIs(scene, 20, 10, 24, 14, 0xFF0000u));
+  EXPECT_TRUE(AreaIs(scene, 40, 10, 44, 14, 0x000000u));
+  EXPECT_TRUE(AreaIs(scene, 44, 10, 48, 14, 0x00FF00u));
+  EXPECT_TRUE(AreaIs(scene, 60, 10, 64, 14, 0x000000u));
+  EXPECT_TRUE(AreaIs(scene, 190, 10, 194, 14, 0xFF0000u));
+}
+
+// Pictures made and dropped over and over, each taller than the last, keep using the one
+// page: its emptied shelves are given back instead of a new 4 MiB texture made each time.
+TEST_F(GLBatchingTest, EmptiedPageShelvesAreUsedAgain) {
+  InitImageModule();
+  int32_t pagesBefore = 0, cellsBefore = 0;
+  GLTexturePageUsage(pagesBefore, cellsBefore);
+  ASSERT_EQ(cellsBefore, 0);
+  int32_t texture = 0;
+  const auto drawOnce = [&](int32_t width, int32_t height) {
+    const Ref<TImage> image = LoadImage(Pattern(width, height, 11), 0);
+    DrawImage(image, 0, 0);
+    const Ref<TGLImageFrame> frame = Cast<TGLImageFrame>(image->frames[0]);
+    if (!frame || !frame->page) return false;
+    if (texture == 0) texture = frame->textureName;
+    return frame->textureName == texture;
+  };
+  for (int32_t height = 1; height <= 42; ++height) ASSERT_TRUE(drawOnce(1, height)) << height;
+  EXPECT_TRUE(drawOnce(50, 50)) << "fits the emptied page";
+  for (int32_t round = 0; round < 300; ++round) {
+    ASSERT_TRUE(drawOnce(8 + round % 200, 8 + round % 200)) << round;
+    int32_t pages = 0, cells = 0;
+    GLTexturePageUsage(pages, cells);
+    ASSERT_LE(pages, std::max(pagesBefore, 1));
+    ASSERT_EQ(cells, 0);
+  }
+  FlushGLDrawing();
 }
 
 }  // namespace
