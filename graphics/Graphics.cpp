@@ -131,7 +131,7 @@ Ref<Object> FollowWindowSize(int32_t, const Ref<Object>& data, const Ref<Object>
     return data;
   }
   state.currentSettings = settings;
-  state.driver->MakeCurrent(state.current);
+  state.driver->FollowSize(state.current);
   return data;
 }
 
@@ -147,6 +147,10 @@ String TGraphicsMode::ToString() const {
 
 Ref<TDataType> TGraphics::DataType() const {
   return Driver();
+}
+
+void TGraphicsDriver::FollowSize(const Ref<TGraphics>& graphics) {
+  MakeCurrent(graphics);
 }
 
 int32_t TGraphics::Resize(int32_t, int32_t) {

@@ -83,6 +83,9 @@ class TGraphicsDriver : public TDataType {
                                 int32_t flags) = 0;
   // Makes the context the target of drawing; Null makes none the target.
   virtual void MakeCurrent(const Ref<TGraphics>& graphics) = 0;
+  // The current context's window changed size: what the driver keeps for it (projection,
+  // viewport) follows. By default the context is made current again.
+  virtual void FollowSize(const Ref<TGraphics>& graphics);
   // Presents the back buffer: non-zero sync waits for the display's retrace, 0 presents at once.
   virtual void Flip(int32_t sync) = 0;
 };

@@ -12,6 +12,7 @@
 #include "graphics/Graphics.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
+#include "runtime/LastError.h"
 #include "vex2d/GLFunctions.h"
 #include "vex2d/GLQuadBatch.h"
 #include "vex2d/GLVex2DDriver.h"
@@ -37,6 +38,7 @@ String* g_error = nullptr;
 void SetError(const char* why) {
   if (g_error == nullptr) g_error = new String();
   *g_error = String(why);
+  if (*why != '\0') SetLastError(why);
 }
 
 // The picture bottom row first, as the texture holds it, on a texWidth × texHeight canvas.
@@ -191,7 +193,10 @@ void LeaveRenderTarget() {
     SetPixelProjection(CurrentGraphicsWidth(), CurrentGraphicsHeight());
   }
   g_target.framebuffer = 0;
-  if (ActiveState()) RestoreWindowViewport();
+  if (const Ref<TVex2DGraphics> state = ActiveState()) {
+    RestoreWindowViewport();
+    state->Activate();  // a default viewport follows a window resized meanwhile
+  }
 }
 
 void ForgetRenderTarget() {

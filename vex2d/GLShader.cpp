@@ -10,6 +10,7 @@
 #include "graphics/GLGraphics.h"
 #include "graphics/GLPlatform.h"
 #include "graphics/Graphics.h"
+#include "runtime/LastError.h"
 #include "vex2d/GLFunctions.h"
 #include "vex2d/GLImageFrame.h"
 #include "vex2d/GLVex2DDriver.h"
@@ -54,6 +55,12 @@ std::string Log(const GLFunctions& gl, GLuint object, bool program) {
   return log;
 }
 
+// Keeps why a shader was not made, for ShaderError and the thread's last error.
+void Refuse(const String& why) {
+  State().error = why;
+  SetLastError(why);
+}
+
 // Compiles one stage and attaches it; false (with the log in the error) when it fails.
 bool AddStage(const GLFunctions& gl, GLuint program, GLenum kind, const String& source, const char* label) {
   if (source.Length() == 0) return true;
@@ -65,7 +72,7 @@ bool AddStage(const GLFunctions& gl, GLuint program, GLenum kind, const String& 
   GLint compiled = GL_FALSE;
   gl.getShaderiv(stage, GL_COMPILE_STATUS, &compiled);
   if (compiled != GL_TRUE) {
-    State().error = String((std::string(label) + " shader: " + Log(gl, stage, false)).c_str());
+    Refuse(String((std::string(label) + " shader: " + Log(gl, stage, false)).c_str()));
     gl.deleteShader(stage);
     return false;
   }
@@ -112,12 +119,12 @@ TShader::~TShader() {
 Ref<TShader> CreateShader(const String& vertexSource, const String& fragmentSource) {
   ShaderState& state = State();
   if (!ActiveState()) {
-    state.error = String("CreateShader: no 2D graphics context is active");
+    Refuse(String("CreateShader: no 2D graphics context is active"));
     return Null;
   }
   const GLFunctions& gl = Functions();
   if (!gl.shaders) {
-    state.error = String("CreateShader: OpenGL offers no GLSL (OpenGL 2.0 is needed)");
+    Refuse(String("CreateShader: OpenGL offers no GLSL (OpenGL 2.0 is needed)"));
     return Null;
   }
   FlushGLDrawing();  // before OpenGL leaves the context they were drawn for
@@ -133,7 +140,7 @@ Ref<TShader> CreateShader(const String& vertexSource, const String& fragmentSour
   GLint linked = GL_FALSE;
   gl.getProgramiv(program, GL_LINK_STATUS, &linked);
   if (linked != GL_TRUE) {
-    state.error = String(("link: " + Log(gl, program, true)).c_str());
+    Refuse(String(("link: " + Log(gl, program, true)).c_str()));
     return Null;
   }
   state.error = String();

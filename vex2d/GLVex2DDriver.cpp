@@ -20,6 +20,7 @@
 #include "vex2d/GLShader.h"
 #include "vex2d/GLTexturePages.h"
 #include "vex2d/GLVertexPlacement.h"
+#include "vex2d/RenderTarget.h"
 
 namespace corvex {
 
@@ -101,6 +102,20 @@ void TGLVex2DDriver::MakeCurrent(const Ref<TGraphics>& graphics) {
   }
   GLGraphicsDriverInstance()->MakeCurrent(state->graphics);
   ResetContextState(state);
+  state->Activate();
+}
+
+void TGLVex2DDriver::FollowSize(const Ref<TGraphics>& graphics) {
+  const Ref<TVex2DGraphics> state = Cast<TVex2DGraphics>(graphics);
+  if (!state || !state->graphics || state.Get() != ActiveState().Get()) {
+    MakeCurrent(graphics);
+    return;
+  }
+  FlushQuads();
+  if (RenderTarget()) return;  // leaving the target loads the window's projection
+  int32_t width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
+  state->GetSettings(width, height, depth, hertz, flags);
+  glvex2d::SetPixelProjection(width, height);
   state->Activate();
 }
 

@@ -25,6 +25,9 @@ class TGLVex2DDriver : public TVex2DDriver {
   // Makes the wrapped context current, resets the caches and projection for it and activates
   // its renderer state; Null deactivates.
   void MakeCurrent(const Ref<TGraphics>& graphics) override;
+  // Keeps the shader and the render target: the window's projection and default viewport follow
+  // now, or when drawing returns to the window.
+  void FollowSize(const Ref<TGraphics>& graphics) override;
   // The OpenGL driver's Flip.
   void Flip(int32_t sync) override;
 

@@ -220,6 +220,9 @@ bool FollowDrawableSize(ContextRecord& record) {
   if (width == record.settings.width && height == record.settings.height) return false;
   record.settings.width = width;
   record.settings.height = height;
+  // Mesa's software drawables take a new size only after a buffer swap; without one, a frame
+  // begun after a context switch (loading a texture makes one) is still drawn at the old size.
+  if (SDL_GL_GetCurrentContext() == record.glContext.get()) SDL_GL_SwapWindow(record.window.get());
   return true;
 }
 

@@ -21,7 +21,9 @@
 #include "tools/xwd2png/XwdDecoder.h"
 #include "vex2d/GLVex2DDriver.h"
 #include "vex2d/Image.h"
+#include "vex2d/RenderTarget.h"
 #include "vex2d/Renderer.h"
+#include "vex2d/Shader.h"
 
 namespace corvex {
 namespace {
@@ -154,6 +156,36 @@ TEST_F(WindowResizeTest, AViewportTheProgramSetStaysAndTheDefaultOneFollows) {
   EXPECT_EQ(SetGraphicsSize(graphics, 0, 100), 0);
   EXPECT_EQ(SetGraphicsSize(Null, 100, 100), 0);
   EXPECT_EQ(CurrentGraphicsWidth(), 260);
+}
+
+// A resize while drawing into a render image with a shader set keeps both; the window's
+// default viewport follows once drawing returns to it.
+TEST_F(WindowResizeTest, AShaderAndARenderTargetOutlastAResize) {
+  const Ref<TGraphics> graphics = Open(320, 240, GfxResizable);
+  ASSERT_TRUE(graphics) << "no OpenGL window on this display";
+  const Ref<TShader> shader = CreateShader(String(), String("void main() { gl_FragColor = gl_Color; }"));
+  ASSERT_TRUE(shader) << ShaderError().ToBytes();
+  const Ref<TImage> target = CreateRenderImage(64, 32, 0);
+  ASSERT_TRUE(target) << RenderImageError().ToBytes();
+  SetShader(shader);
+  ASSERT_EQ(SetRenderTarget(target), 1);
+
+  ASSERT_EQ(SetGraphicsSize(graphics, 400, 300), 1);
+  EXPECT_EQ(RenderTarget().Get(), target.Get());
+  EXPECT_EQ(CurrentShader().Get(), shader.Get());
+  int32_t x = -1, y = -1, width = 0, height = 0;
+  GetViewport(x, y, width, height);
+  EXPECT_EQ((std::vector<int32_t>{x, y, width, height}), (std::vector<int32_t>{0, 0, 64, 32}));
+
+  ASSERT_EQ(SetRenderTarget(Null), 1);
+  GetViewport(x, y, width, height);
+  EXPECT_EQ((std::vector<int32_t>{x, y, width, height}), (std::vector<int32_t>{0, 0, 400, 300}));
+  EXPECT_EQ(CurrentShader().Get(), shader.Get());
+  SetShader(Null);
+  const Ref<TPixmap> shot = DrawAndScreenshot("WindowResizeTest-after-render-target");
+  ASSERT_TRUE(shot);
+  EXPECT_EQ(Rgb(shot, 389, 289), kGreen);
+  EXPECT_EQ(Rgb(shot, 399, 299), kBlue);
 }
 
 TEST_F(WindowResizeTest, FullScreenAndBackKeepImagesDrawing) {
