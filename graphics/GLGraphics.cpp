@@ -1,4 +1,5 @@
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 
 #include <utility>
 #include <vector>

@@ -5,10 +5,15 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/GLPlatform.h"
 #include "graphics/Graphics.h"
 
 namespace corvex {
+
+// The platform layer's records (graphics/GLPlatform.h, private to the framework).
+namespace glplatform {
+struct ContextRecord;
+struct DisplayMode;
+}  // namespace glplatform
 
 class TGLGraphicsDriver;
 
