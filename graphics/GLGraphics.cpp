@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pixmap/Pixmap.h"
+#include "runtime/AppStrings.h"
 #include "runtime/Module.h"
 #include "stream/EmbeddedFiles.h"
 
@@ -120,6 +121,7 @@ void InitGLGraphicsModule() {
   InitPixmapModule();
   AddEmbeddedFile(String("gldrawtextfont.bin"), embedded::kGLDrawTextFont, embedded::kGLDrawTextFontSize);
   SelectGraphicsDriver(GLGraphicsDriverInstance(), GfxBackBuffer);
+  SetAppTitleObserver(&glplatform::ApplyAppTitle);
 }
 
 }  // namespace corvex

@@ -60,6 +60,9 @@ void CloseContext(ContextRecord* record);
 // The record's settings; an attached record's size is first read again from its window.
 ContextSettings Settings(ContextRecord* record);
 
+// Gives every window of the layer's own (not windows of another toolkit) the current AppTitle.
+void ApplyAppTitle();
+
 // The native handle of the record's window (an X11 window id on X11), 0 when there is none.
 uintptr_t NativeWindow(ContextRecord* record);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -305,6 +306,15 @@ ContextSettings Settings(ContextRecord* record) {
     SDL_GetWindowSize(record->window.get(), &record->settings.width, &record->settings.height);
   }
   return record->settings;
+}
+
+void ApplyAppTitle() {
+  const std::string title = AppTitle().ToBytes();
+  for (const std::unique_ptr<ContextRecord>& record : Platform().live) {
+    const int32_t mode = record->settings.mode;
+    if (mode == kWindowMode || mode == kFullScreenMode)
+      SDL_SetWindowTitle(record->window.get(), title.c_str());
+  }
 }
 
 uintptr_t NativeWindow(ContextRecord* record) {
