@@ -94,7 +94,8 @@ void RunExample() {
     SetDrawColor(200, 200, 200);
     const bool alone = !hub && host->peers->IsEmpty();
     DrawText(caption + (alone ? String(" (hub gone)") : String()), 8, 8);
-    DrawText(String::FromInt(host->objects->Count()) + " dots; arrows move yours", 8, 26);
+    const int32_t dots = host->objects->Count();
+    DrawText(String::FromInt(dots) + (dots == 1 ? " dot" : " dots") + "; arrows move yours", 8, 26);
     FlipPage(-1);
   }
 

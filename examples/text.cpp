@@ -6,6 +6,7 @@
 // Run: build/release/examples/corvex-example-text (the packed font lies in assets/pactwo beside
 // it). Another TrueType or OpenType file can be named as the first argument.
 // With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames.
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -28,6 +29,10 @@ namespace {
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
+// Code 10 starts a new line in packed-font text.
+constexpr const char* kPackedCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ  abcdefghijklmnopqrstuvwxyz\n"
+    "0123456789  !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // Whether the main loop goes on: no Escape, no close request, and under the frame limit.
@@ -91,6 +96,16 @@ void RunExample() {
     SetDrawColor(30, 110, 60);
     packed->DrawText("The packed font", 20, 200, 0, 0, 0);
     // [/docs:draw-text]
+    // Every character the packed font holds (32 to 126), three lines in one call, at 70 %.
+    SetScale(0.7f, 0.7f);
+    SetDrawColor(60, 60, 60);
+    packed->DrawText(kPackedCharacters, 20, 250, 0, 0, 0);
+    // Monospaced (each glyph its cell's width), every glyph rocking on its own.
+    SetDrawColor(30, 110, 60);
+    SetRotation(12 * std::sin(static_cast<float>(frame) / 20));
+    packed->DrawText("monospaced, turning", 20, 360, 0, 1, 1);
+    SetRotation(0);
+    SetScale(1, 1);
 
     SetRendererFont(large);
     SetDrawColor(20, 20, 20);
