@@ -29,6 +29,7 @@ endif()
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/CorvexConfigVersion.cmake
   COMPATIBILITY ${compatibility})
 install(FILES ${PROJECT_BINARY_DIR}/CorvexConfig.cmake ${PROJECT_BINARY_DIR}/CorvexConfigVersion.cmake
+  ${PROJECT_SOURCE_DIR}/cmake/CorvexEmbed.cmake ${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake
   DESTINATION ${cmake_dir} COMPONENT dev)
 
 # pkg-config: a static library puts everything it links on its users' link lines; a shared one

@@ -29,7 +29,9 @@ cmake --install "$build" --prefix "$work/staging" > "$work/install.log"
 mv "$work/staging" "$work/prefix"
 prefix=$work/prefix
 include=$prefix/include/corvex
-export LD_LIBRARY_PATH=$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+pcfile=$(find "$prefix" -name corvex.pc)
+libdir=$(dirname "$(dirname "$pcfile")")  # lib, or lib/<multiarch> under /usr
+export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 
 private=$(cd "$include" && find . -path '*/sdl2/*' -o -path '*/posix/*' -o -name '*Platform.h' \
   -o -name GLQuadBatch.h -o -name GLVertexPlacement.h -o -name GLCheck.h)
@@ -37,7 +39,7 @@ private=$(cd "$include" && find . -path '*/sdl2/*' -o -path '*/posix/*' -o -name
 for header in vex2d/GLVex2DDriver.h vex2d/GLImageFrame.h graphics/GLGraphics.h graphics/GLDebugDraw.h Version.h; do
   [ -f "$include/$header" ] || fail "$header is not installed"
 done
-if grep -rl -e "$build" -e "$source" -e "$work/staging" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
+if grep -rl -e "$build" -e "$source" -e "$work/staging" "$libdir/cmake" "$libdir/pkgconfig"; then
   fail "the package files above name the build machine's folders"
 fi
 # One source including every installed header, compiled against the installed tree alone.
@@ -60,12 +62,12 @@ fi
 # pkg-config and one compiler command, as a Makefile would do it; for a shared library the
 # private dependencies come with --static only.
 mkdir -p "$work/pc-build"
-export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+export PKG_CONFIG_PATH=$libdir/pkgconfig
 flags=$(pkg-config --cflags --libs corvex)
 # shellcheck disable=SC2086  # the flags are words
 "$cxx" "$here/consumer/main.cpp" -o "$work/pc-build/consumer" $flags
 expect_ok "$work/pc-build/consumer"
-if [ -e "$prefix/lib/libcorvex.so" ]; then
+if [ -e "$libdir/libcorvex.so" ]; then
   pkg-config --static --libs corvex | grep -q -- -lenet || fail "pkg-config --static leaves out the private libraries"
 fi
 echo "check-install: headers, CMake package (with the examples) and pkg-config all usable from a moved $prefix"
