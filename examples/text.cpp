@@ -49,6 +49,15 @@ Ref<TImageFont> LoadSmoothFont(const String& path, int32_t size) {
   return font;
 }
 
+// [docs:launch-path]
+// A path from the command line, as the user meant it: start-up made the program's own folder
+// current, so a relative path is taken from the folder the program was started in.
+String FromLaunchDirectory(const String& path) {
+  if (path.StartsWith("/")) return path;
+  return LaunchDirectory() + "/" + path;
+}
+// [/docs:launch-path]
+
 void RunExample() {
   // Set-up: the window and three fonts. The packed font's module is not among the framework's
   // own, so it is started here.
@@ -57,7 +66,8 @@ void RunExample() {
   if (!OpenGraphics(kWidth, kHeight, 0, 60, 0)) throw TRuntimeException("Unable to open an 800 x 600 window");
   SetBlendMode(BlendAlpha);
   SetClearColor(245, 240, 228);
-  const String fontPath = AppArguments().Length() > 1 ? AppArguments()[1] : String(kDejaVu);
+  const String fontPath =
+      AppArguments().Length() > 1 ? FromLaunchDirectory(AppArguments()[1]) : String(kDejaVu);
   // [docs:fonts]
   const Ref<TImageFont> large = LoadSmoothFont(fontPath, 36);
   const Ref<TImageFont> small = LoadSmoothFont(fontPath, 18);
