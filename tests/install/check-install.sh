@@ -70,4 +70,16 @@ expect_ok "$work/pc-build/consumer"
 if [ -e "$libdir/libcorvex.so" ]; then
   pkg-config --static --libs corvex | grep -q -- -lenet || fail "pkg-config --static leaves out the private libraries"
 fi
+# Added to another project with add_subdirectory, Corvex builds the library only.
+mkdir -p "$work/parent"
+cat > "$work/parent/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(Parent LANGUAGES C CXX)
+add_subdirectory("$source" corvex)
+CMAKE
+cmake -S "$work/parent" -B "$work/parent-build" -G Ninja > "$work/parent.log" ||
+  { cat "$work/parent.log"; fail "a parent project cannot add Corvex"; }
+if cmake --build "$work/parent-build" --target help | grep -E 'corvex_(example|demo)|_tests|_bench|^docs'; then
+  fail "a parent project gets the targets above"
+fi
 echo "check-install: headers, CMake package (with the examples) and pkg-config all usable from a moved $prefix"
