@@ -6,18 +6,22 @@ set(CORVEX_DOCUMENTED_HEADERS
   audio/AudioSampleLoader.h
   audio/OggLoader.h
   audio/WavCodec.h
+  data/BankDataType.h
   graphics/GLDebugDraw.h
+  graphics/GLGraphics.h
   net/HttpStream.h
   net/Socket.h
   net/SocketStream.h
   pixmap/BmpLoader.h
   pixmap/JpegCodec.h
+  pixmap/PixmapDataType.h
   pixmap/PixmapLoader.h
   pixmap/PixmapTransforms.h
   pixmap/PngCodec.h
   pixmap/TgaLoader.h
   process/PipeStream.h
   process/Process.h
+  runtime/AppStrings.h
   runtime/CrashActions.h
   runtime/Data.h
   runtime/Module.h
@@ -39,6 +43,10 @@ set(CORVEX_DOCUMENTED_HEADERS
   system/Translator.h
   util/Random.h
   vex2d/Font.h
+  vex2d/GLImageFrame.h
+  vex2d/GLVex2DDriver.h
+  vex2d/ImageDataType.h
+  vex2d/ImageFrame.h
   vex2d/Renderer.h
   vex2d/RendererText.h
   vex2d/Vex2DDriver.h

@@ -20,6 +20,7 @@ class TGLGraphicsDriver;
 // A context of the OpenGL driver: one platform context record until it is closed.
 class TGLGraphics : public TGraphics {
  public:
+  // The context of a record the platform layer made; the driver's Create and Attach make them.
   explicit TGLGraphics(glplatform::ContextRecord* record) noexcept : record_(record) {}
 
   // GLGraphicsDriverInstance.

@@ -30,11 +30,11 @@ void SetAppTitleObserver(AppTitleObserver observer);
 
 // What start-up records.
 struct AppStringValues {
-  String directory;
-  String executablePath;
-  Array<String> arguments;
-  String launchDirectory;
-  String title;
+  String directory;         // AppDirectory
+  String executablePath;    // AppExecutablePath
+  Array<String> arguments;  // AppArguments
+  String launchDirectory;   // LaunchDirectory
+  String title;             // AppTitle
 };
 
 // Records the strings; start-up calls it once, before any module initialises.

@@ -13,11 +13,14 @@ import sys
 OWN_LINE = re.compile(r"^(\s*)//\s?(.*)$")
 TRAILING = re.compile(r"^(\s*[^/\s].*?[;,{])(\s+)//\s?(.*)$")
 CLOSING = re.compile(r"^(\s*}.*?)\s+//.*$")
+CLASS = re.compile(r"^(class|struct) \w+[^;]*$")
 
 
 def filtered(lines):
     out = []
     at_top = True
+    file_comment = []
+    class_seen = False
     for line in lines:
         line = re.sub(r"\s*// NOLINT.*$", "", line)
         own = OWN_LINE.match(line)
@@ -25,8 +28,14 @@ def filtered(lines):
             if not out:
                 out.append("/// \\file")
             out.append("/// " + own.group(2))
+            file_comment.append("/// " + own.group(2))
             continue
         at_top = False
+        # A header's first class without a comment of its own is what the file comment describes.
+        if CLASS.match(line) and not class_seen:
+            class_seen = True
+            if not (out and out[-1].lstrip().startswith("///")):
+                out.extend(file_comment)
         closing = CLOSING.match(line)
         if closing:
             out.append(closing.group(1))
