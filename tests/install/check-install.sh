@@ -39,8 +39,8 @@ private=$(cd "$include" && find . -path '*/sdl2/*' -o -path '*/posix/*' -o -name
 for header in vex2d/GLVex2DDriver.h vex2d/GLImageFrame.h graphics/GLGraphics.h graphics/GLDebugDraw.h Version.h; do
   [ -f "$include/$header" ] || fail "$header is not installed"
 done
-if grep -rl -e "$build" -e "$source" -e "$work/staging" "$libdir/cmake" "$libdir/pkgconfig"; then
-  fail "the package files above name the build machine's folders"
+if grep -rl -e "$build" -e "$source" -e "$work/staging" -e '/usr/lib[^"]*\.so' "$libdir/cmake" "$libdir/pkgconfig"; then
+  fail "the package files above name the build machine's folders or libraries"
 fi
 # One source including every installed header, compiled against the installed tree alone.
 (cd "$include" && find . -name '*.h' | sort | sed 's|^\./|#include "|; s|$|"|') > "$work/all-headers.cpp"
