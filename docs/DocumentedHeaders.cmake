@@ -22,9 +22,11 @@ set(CORVEX_DOCUMENTED_HEADERS
   process/PipeStream.h
   process/Process.h
   runtime/AppStrings.h
+  runtime/Array.h
   runtime/CrashActions.h
   runtime/Data.h
   runtime/Module.h
+  runtime/Object.h
   runtime/Uncaught.h
   startup/AppStrings.h
   startup/FrameworkModules.h

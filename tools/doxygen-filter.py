@@ -71,7 +71,7 @@ def grouped(lines):
                 break
             if opens_body(lines[end]) or text.startswith("}"):
                 break
-            if text.endswith(";") or "///<" in text or define:
+            if text.endswith(";") or text.endswith("}") or "///<" in text or define:
                 statements += 1
             end += 1
         if statements >= 2 and end > i:
