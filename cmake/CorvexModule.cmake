@@ -26,7 +26,7 @@ function(corvex_add_test name)
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# corvex_link_dependency(<imported target> PC <pkg-config module> DEB <Debian -dev package>
+# corvex_link_dependency(<imported target> PC <pkg-config module> DEB <Debian -dev package>...
 #                        FIND <find_package arguments>... | PKG_CHECK <prefix> <module>
 #                        [PUBLIC])
 # Finds a library the framework links and links it, privately unless PUBLIC (a public header
@@ -34,7 +34,7 @@ endfunction()
 # that its CMake configuration finds it again, its pkg-config file requires it and its Debian
 # -dev package depends on it: one place names every dependency.
 function(corvex_link_dependency target)
-  cmake_parse_arguments(ARG "PUBLIC" "PC;DEB" "FIND;PKG_CHECK" ${ARGN})
+  cmake_parse_arguments(ARG "PUBLIC" "PC" "DEB;FIND;PKG_CHECK" ${ARGN})
   if(ARG_FIND)
     find_package(${ARG_FIND} REQUIRED)
     set_target_properties(${target} PROPERTIES IMPORTED_GLOBAL TRUE)  # tests and tools use it too

@@ -3,7 +3,13 @@
 # the CMake and pkg-config files and the link-time library. The runtime package's dependencies
 # come from dpkg-shlibdeps; the -dev package depends on the -dev packages of what a user's link
 # line needs (corvex_link_dependency records them).
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT dev)
+# Each package carries the licence as Debian keeps it, in /usr/share/doc/<package>/copyright.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libcorvex-dev
+  RENAME copyright COMPONENT dev)
+if(BUILD_SHARED_LIBS)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libcorvex
+    RENAME copyright COMPONENT runtime)
+endif()
 
 set(CPACK_PACKAGE_NAME corvex)
 set(CPACK_PACKAGE_VENDOR "The Corvex developers")
