@@ -4,6 +4,7 @@
 The purpose is the header's opening comment; the names are its top-level classes, functions and
 constants. Public means installed: the rules of cmake/CorvexPublicHeaders.cmake, repeated here.
 Usage: python3 tools/list-headers.py [SOURCE_DIR]   (rewrites docs/headers.md)
+       python3 tools/list-headers.py --names       (prints the public headers, one a line)
 """
 import pathlib
 import re
@@ -64,6 +65,9 @@ def describe(path):
 
 
 def main():
+    if sys.argv[1:] == ["--names"]:
+        print("\n".join(name for name, _ in public_headers(pathlib.Path(__file__).parent.parent)))
+        return
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent)
     out = ["# Public headers", "",
            "Every header a program may include, with what it is for and the names it declares",
