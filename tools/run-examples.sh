@@ -28,6 +28,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     head -n 12 "examples/$name.cpp" | sed -n '/^\/\//p' | grep -v '^// *$' | sed 's|^// |  |'
     args=()
     [ "$name" = shared-dots ] && args=(--listen 0)  # a hub; others join with --dial
+    [ "$name" = fetch ] && args=(utf8::assets/examples/README.md)  # any URL will do
     "build/release/examples/corvex-example-$name" "${args[@]}"
   done
   exit 0
