@@ -14,6 +14,7 @@ set(CORVEX_DOCUMENTED_HEADERS
   net/SocketStream.h
   pixmap/BmpLoader.h
   pixmap/JpegCodec.h
+  pixmap/PixelFormats.h
   pixmap/PixmapDataType.h
   pixmap/PixmapLoader.h
   pixmap/PixmapTransforms.h
@@ -21,6 +22,7 @@ set(CORVEX_DOCUMENTED_HEADERS
   pixmap/TgaLoader.h
   process/PipeStream.h
   process/Process.h
+  process/ProcessHandles.h
   runtime/AppStrings.h
   runtime/Array.h
   runtime/CrashActions.h
@@ -32,11 +34,14 @@ set(CORVEX_DOCUMENTED_HEADERS
   startup/FrameworkModules.h
   startup/Startup.h
   stream/CStream.h
+  stream/EmbeddedFiles.h
   stream/EndianStream.h
   stream/RamStream.h
   stream/StdIO.h
+  stream/StreamClosing.h
   stream/StreamCollection.h
   system/EventQueue.h
+  system/Hook.h
   system/InputTracker.h
   system/Joystick.h
   system/KeyCodes.h
