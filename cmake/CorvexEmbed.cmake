@@ -1,8 +1,10 @@
 # corvex_embed_file(<symbol> <file> [TARGET <target>]): compiles a file's bytes into a target
 # (the framework library when no TARGET is given), for code that registers them with
-# AddEmbeddedFile. The generated source defines
+# AddEmbeddedFile. The installed package provides it too (find_package(Corvex) includes this
+# file), for a program's own embedded files. The generated source defines
 #   namespace corvex::embedded { extern const uint8_t <symbol>[]; extern const int32_t <symbol>Size; }
 # and is regenerated at build time whenever the file changes; nothing is read at run time.
+set(CORVEX_EMBED_SCRIPT "${CMAKE_CURRENT_LIST_DIR}/EmbedFile.cmake")
 function(corvex_embed_file symbol file)
   cmake_parse_arguments(ARG "" "TARGET" "" ${ARGN})
   set(target corvex)
@@ -10,7 +12,7 @@ function(corvex_embed_file symbol file)
     set(target ${ARG_TARGET})
   endif()
   get_filename_component(input "${file}" ABSOLUTE)
-  set(script "${PROJECT_SOURCE_DIR}/cmake/EmbedFile.cmake")
+  set(script "${CORVEX_EMBED_SCRIPT}")
   set(output "${PROJECT_BINARY_DIR}/generated/embedded/${symbol}.cpp")
   add_custom_command(
     OUTPUT "${output}"

@@ -40,6 +40,7 @@ bool KeepRunning(int32_t frame) {
   return KeyHitCount(KEY_ESCAPE) == 0 && TakeTerminateRequest() == 0;
 }
 
+// [docs:connect]
 // Listens or dials as the command line says; answers the caption, or throws with the usage.
 String Connect(const Ref<TOrbuHost>& host) {
   const Array<String>& args = AppArguments();
@@ -58,6 +59,7 @@ String Connect(const Ref<TOrbuHost>& host) {
   }
   throw TRuntimeException("usage: corvex-example-shared-dots --listen PORT | --dial HOST PORT");
 }
+// [/docs:connect]
 
 void RunExample() {
   // Set-up: the framework, the network, a small window and this copy's dot.
@@ -66,12 +68,15 @@ void RunExample() {
   const String caption = Connect(host);
   if (!OpenGraphics(kWidth, kHeight, 0, 60, 0)) throw TRuntimeException("Unable to open a 480 x 360 window");
   SetClearColor(20, 24, 36);
+  // [docs:own-object]
   const Ref<TOrbuObject> dot = NewOrbuObject(host);
   PutOrbuInt(dot, kSlotX, kWidth / 2);
   PutOrbuInt(dot, kSlotY, kHeight / 2);
+  // [/docs:own-object]
   const bool hub = AppArguments()[1] == String("--listen");
 
   for (int32_t frame = 0; KeepRunning(frame); ++frame) {
+    // [docs:pump]
     // Update: arrows move the dot; only changed slots travel at the pump.
     const int32_t dx = (IsKeyDown(KEY_RIGHT) - IsKeyDown(KEY_LEFT)) * kSpeed;
     const int32_t dy = (IsKeyDown(KEY_DOWN) - IsKeyDown(KEY_UP)) * kSpeed;
@@ -91,10 +96,12 @@ void RunExample() {
       DrawOval(static_cast<float>(FetchOrbuInt(object, kSlotX)) - kSize / 2,
                static_cast<float>(FetchOrbuInt(object, kSlotY)) - kSize / 2, kSize, kSize);
     }
+    // [/docs:pump]
     SetDrawColor(200, 200, 200);
     const bool alone = !hub && host->peers->IsEmpty();
     DrawText(caption + (alone ? String(" (hub gone)") : String()), 8, 8);
-    DrawText(String::FromInt(host->objects->Count()) + " dots; arrows move yours", 8, 26);
+    const int32_t dots = host->objects->Count();
+    DrawText(String::FromInt(dots) + (dots == 1 ? " dot" : " dots") + "; arrows move yours", 8, 26);
     FlipPage(-1);
   }
 

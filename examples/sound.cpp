@@ -1,8 +1,8 @@
 // Sound: a short tone loaded from a WAV file plays on each press of Space, panned to where the
 // mouse pointer is (left edge: left speaker, right edge: right speaker) and followed while it
 // plays; the window shows whether its channel is still playing and which audio driver is in
-// use. Escape or closing the window quits. Without a sound card the framework falls back to
-// the silent "Null" driver, and the example runs all the same.
+// use, which it also prints at the start. Escape or closing the window quits. Without a sound
+// card the framework falls back to the silent "Null" driver, and the example runs all the same.
 //
 // Run: build/release/examples/corvex-example-sound (the sound lies in assets/examples beside
 // it; SDL_AUDIODRIVER=dummy plays to nowhere without an audio device)
@@ -15,6 +15,7 @@
 #include "runtime/Exceptions.h"
 #include "startup/FrameworkModules.h"
 #include "startup/Startup.h"
+#include "stream/StdIO.h"
 #include "system/InputTracker.h"
 #include "system/KeyCodes.h"
 #include "vex2d/Renderer.h"
@@ -50,6 +51,11 @@ void RunExample() {
   // OpenSound answers Null when the file is missing or no loader reads it; flags 0: play once.
   const Ref<TSound> beep = OpenSound("assets/examples/beep.wav", 0);
   if (!beep) throw TRuntimeException("Unable to load assets/examples/beep.wav");
+  // Say which driver plays: "Null" means no audio device opened and the example is silent.
+  const String driver = CurrentAudioDriver()->Name();
+  PrintLine(
+      "Audio driver: " + driver +
+      (driver == "Null" ? String(" (no audio device could be opened: nothing will be heard)") : String()));
   Ref<TChannel> channel;  // Null until the first press; the Channel functions accept Null
   int32_t plays = 0;
 
@@ -79,7 +85,7 @@ void RunExample() {
     DrawRect(marker - 4, 290, 8, 20);
     SetDrawColor(255, 255, 255);
     DrawText("Space plays the tone; the mouse's x pans it; Escape quits", 8, 8);
-    DrawText("Audio driver: " + CurrentAudioDriver()->Name(), 8, 26);
+    DrawText("Audio driver: " + driver, 8, 26);
     DrawText(String(playing ? "Playing" : "Silent") + "   plays: " + String::FromInt(plays) +
                  "   pan: " + String::FromInt(static_cast<int64_t>(pan * 100)) + "%",
              8, 44);

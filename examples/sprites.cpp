@@ -56,6 +56,11 @@ Ref<TImage> LoadSprite(const char* path) {
 }
 // [/docs:load-image]
 
+// A caption centred under a picture whose centre is at x.
+void Caption(const char* text, float x, float y) {
+  DrawText(text, x - TextWidth(text) / 2, y);
+}
+
 void RunExample() {
   // Set-up: the window, then the pictures (images need no window to load, only to draw).
   InitFrameworkModules();
@@ -105,8 +110,12 @@ void RunExample() {
 
     SetBlendMode(BlendAlpha);
     SetDrawColor(255, 255, 255);
-    DrawText("turned     pulsing     stretched + tinted", 70, 230);
-    DrawText("faded        light (added)      shade", 70, 410);
+    Caption("turned", 120, 230);
+    Caption("pulsing", 320, 230);
+    Caption("stretched + tinted", 520, 230);
+    Caption("faded", 120, 410);
+    Caption("light (added)", 320, 410);
+    Caption("shade", 520, 410);
     DrawText("Space pauses, Escape quits", 8, 8);
     FlipPage(-1);
   }

@@ -7,6 +7,7 @@
 // Run: build/release/examples/corvex-example-text (the packed font lies in assets/pactwo beside
 // it). Another TrueType or OpenType file can be named as the first argument.
 // With CORVEX_EXAMPLE_FRAMES=N in the environment it also stops by itself after N frames.
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -29,6 +30,10 @@ namespace {
 
 constexpr int32_t kWidth = 800;
 constexpr int32_t kHeight = 600;
+// Code 10 starts a new line in packed-font text.
+constexpr const char* kPackedCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ  abcdefghijklmnopqrstuvwxyz\n"
+    "0123456789  !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // Whether the main loop goes on: no Escape, no close request, and under the frame limit.
@@ -45,6 +50,15 @@ Ref<TImageFont> LoadSmoothFont(const String& path, int32_t size) {
   return font;
 }
 
+// [docs:launch-path]
+// A path from the command line, as the user meant it: start-up made the program's own folder
+// current, so a relative path is taken from the folder the program was started in.
+String FromLaunchDirectory(const String& path) {
+  if (path.StartsWith("/")) return path;
+  return LaunchDirectory() + "/" + path;
+}
+// [/docs:launch-path]
+
 void RunExample() {
   // Set-up: the window and three fonts. The packed font's module is not among the framework's
   // own, so it is started here.
@@ -53,7 +67,8 @@ void RunExample() {
   if (!OpenGraphics(kWidth, kHeight, 0, 60, 0)) throw TRuntimeException("Unable to open an 800 x 600 window");
   SetBlendMode(BlendAlpha);
   SetClearColor(245, 240, 228);
-  const String fontPath = AppArguments().Length() > 1 ? AppArguments()[1] : String(kDejaVu);
+  const String fontPath =
+      AppArguments().Length() > 1 ? FromLaunchDirectory(AppArguments()[1]) : String(kDejaVu);
   // [docs:fonts]
   const Ref<TImageFont> large = LoadSmoothFont(fontPath, 36);
   const Ref<TImageFont> small = LoadSmoothFont(fontPath, 18);
@@ -97,6 +112,16 @@ void RunExample() {
     SetDrawColor(30, 110, 60);
     packed->DrawText("The packed font", 20, 200, 0, 0, 0);
     // [/docs:draw-text]
+    // Every character the packed font holds (32 to 126), three lines in one call, at 70 %.
+    SetScale(0.7f, 0.7f);
+    SetDrawColor(60, 60, 60);
+    packed->DrawText(kPackedCharacters, 20, 250, 0, 0, 0);
+    // Monospaced (each glyph its cell's width), every glyph rocking on its own.
+    SetDrawColor(30, 110, 60);
+    SetRotation(12 * std::sin(static_cast<float>(frame) / 20));
+    packed->DrawText("monospaced, turning", 20, 360, 0, 1, 1);
+    SetRotation(0);
+    SetScale(1, 1);
 
     // [docs:unicode-text]
     // UTF-8 bytes, such as a literal in this UTF-8 source file, become a String with FromUtf8.

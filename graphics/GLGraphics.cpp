@@ -1,9 +1,11 @@
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 
 #include <utility>
 #include <vector>
 
 #include "pixmap/Pixmap.h"
+#include "runtime/AppStrings.h"
 #include "runtime/Module.h"
 #include "stream/EmbeddedFiles.h"
 
@@ -135,6 +137,7 @@ void InitGLGraphicsModule() {
   InitPixmapModule();
   AddEmbeddedFile(String("gldrawtextfont.bin"), embedded::kGLDrawTextFont, embedded::kGLDrawTextFontSize);
   SelectGraphicsDriver(GLGraphicsDriverInstance(), GfxBackBuffer);
+  SetAppTitleObserver(&glplatform::ApplyAppTitle);
 }
 
 }  // namespace corvex

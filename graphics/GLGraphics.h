@@ -5,16 +5,22 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/GLPlatform.h"
 #include "graphics/Graphics.h"
 
 namespace corvex {
+
+// The platform layer's records (graphics/GLPlatform.h, private to the framework).
+namespace glplatform {
+struct ContextRecord;
+struct DisplayMode;
+}  // namespace glplatform
 
 class TGLGraphicsDriver;
 
 // A context of the OpenGL driver: one platform context record until it is closed.
 class TGLGraphics : public TGraphics {
  public:
+  // The context of a record the platform layer made; the driver's Create and Attach make them.
   explicit TGLGraphics(glplatform::ContextRecord* record) noexcept : record_(record) {}
 
   // GLGraphicsDriverInstance.

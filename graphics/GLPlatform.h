@@ -71,6 +71,8 @@ bool SetDesktopFullScreen(ContextRecord* record, bool enable);
 bool IsDesktopFullScreen(ContextRecord* record);
 // The record's drawable width over its window's width: above 1 for high-density drawables.
 float PixelScale(ContextRecord* record);
+// Gives every window of the layer's own (not windows of another toolkit) the current AppTitle.
+void ApplyAppTitle();
 
 // The native handle of the record's window (an X11 window id on X11), 0 when there is none.
 uintptr_t NativeWindow(ContextRecord* record);

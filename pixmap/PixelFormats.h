@@ -21,6 +21,7 @@ inline constexpr int32_t PIXEL_ALPHA8_BLACK = 10;
 inline constexpr int32_t PIXEL_INTENSITY8 = 11;
 inline constexpr int32_t PIXEL_LUMINANCE8 = 12;
 
+// The number of pixel formats (ids 0 to 12).
 inline constexpr int32_t kPixelFormatCount = 13;
 
 // A per-format table, indexed by format id 0 to 12.

@@ -16,8 +16,8 @@ inline constexpr PipeHandle kNoPipe = -1;
 // platform has released it (or found it is not this program's child): from then on its id may
 // name an unrelated process and is never signalled.
 struct ProcessRecord {
-  int64_t id = 0;  // 0: no process
-  bool ended = false;
+  int64_t id = 0;      // 0: no process
+  bool ended = false;  // released by the platform: the id is never signalled again
 };
 
 }  // namespace corvex::platform

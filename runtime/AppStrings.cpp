@@ -5,9 +5,10 @@
 namespace corvex {
 namespace {
 
-// Written once by RecordAppStrings and kept for the life of the process (never destroyed, so
-// at-exit code may still read it).
+// Written once by RecordAppStrings (or made by SetAppTitle before start-up) and kept for the
+// life of the process (never destroyed, so at-exit code may still read it).
 AppStringValues* g_app = nullptr;
+constinit AppTitleObserver g_titleObserver = nullptr;
 
 const AppStringValues& Strings() {
   static constinit const AppStringValues* empty = nullptr;
@@ -32,6 +33,16 @@ const String& LaunchDirectory() {
 }
 const String& AppTitle() {
   return Strings().title;
+}
+
+void SetAppTitle(const String& text) {
+  if (g_app == nullptr) g_app = new AppStringValues();
+  g_app->title = text;
+  if (g_titleObserver != nullptr) g_titleObserver();
+}
+
+void SetAppTitleObserver(AppTitleObserver observer) {
+  g_titleObserver = observer;
 }
 
 void RecordAppStrings(AppStringValues values) {

@@ -15,9 +15,10 @@ namespace corvex {
 template <class T>
 class TArrayStorage : public Object {
  public:
+  // Storage of `length` zero elements, or of the values given.
   explicit TArrayStorage(std::size_t length) : items(length) {}
   explicit TArrayStorage(std::vector<T> values) : items(std::move(values)) {}
-  std::vector<T> items;
+  std::vector<T> items;  // the elements
 };
 
 // A handle to a shared array of T. Copies share the elements (as the framework hands its
@@ -30,26 +31,32 @@ class Array {
   explicit Array(int32_t length) {
     if (length > 0) storage_ = New<TArrayStorage<T>>(static_cast<std::size_t>(length));
   }
+  // A new array of the values given.
   Array(std::initializer_list<T> values) {
     if (values.size() > 0) storage_ = New<TArrayStorage<T>>(std::vector<T>(values));
   }
+  // A new array taking the vector's elements.
   static Array FromVector(std::vector<T> values) {
     Array array;
     if (!values.empty()) array.storage_ = New<TArrayStorage<T>>(std::move(values));
     return array;
   }
 
+  // The number of elements.
   int32_t Length() const noexcept {
     return storage_ ? static_cast<int32_t>(storage_.Get()->items.size()) : 0;
   }
+  // Whether it has no elements.
   bool IsEmpty() const noexcept { return Length() == 0; }
 
+  // The element at `index`, shared by every copy of the handle.
   T& operator[](int32_t index) const {
     if (index < 0 || index >= Length()) throw TArrayBoundsException();
     return storage_.Get()->items[static_cast<std::size_t>(index)];
   }
   // The elements in memory, for bulk work; null for the empty array.
   T* Data() const noexcept { return storage_ ? storage_.Get()->items.data() : nullptr; }
+  // The elements for range-for loops.
   T* begin() const noexcept { return Data(); }
   T* end() const noexcept { return Data() + Length(); }
 
@@ -66,6 +73,7 @@ class Array {
   Ref<TArrayStorage<T>> storage_;
 };
 
+// Bytes, as the framework's binary interfaces pass them.
 using ByteArray = Array<uint8_t>;
 
 }  // namespace corvex

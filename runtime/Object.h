@@ -24,10 +24,14 @@ class Object {
   // The object's text form; the default names no particular type.
   virtual String ToString() const;
 
+  // Counting by hand, for code that keeps a raw pointer alive (Ref does it otherwise): one more
+  // reference.
   void AddRef() const noexcept { refs_.fetch_add(1, std::memory_order_relaxed); }
+  // One reference fewer; the last one deletes the object.
   void Release() const noexcept {
     if (refs_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
   }
+  // How many references there are.
   int RefCount() const noexcept { return refs_.load(std::memory_order_relaxed); }
 
  private:
@@ -41,37 +45,43 @@ class Object {
 template <class T>
 class Ref {
  public:
+  // Null.
   constexpr Ref() noexcept = default;
   constexpr Ref(std::nullptr_t) noexcept {}
   // Takes a counted reference to an object (also to `this` inside a member function).
   explicit Ref(T* object) noexcept : p_(object) {
     if (p_) p_->AddRef();
   }
+  // Another reference to the same object (from a Ref of a derived type too); moving leaves Null.
   Ref(const Ref& other) noexcept : Ref(other.p_) {}
   Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ref(const Ref<U>& other) noexcept : Ref(other.Get()) {}
+  requires std::is_convertible_v<U*, T*> Ref(const Ref<U>& other)
+  noexcept : Ref(other.Get()) {}
   template <class U>
-    requires std::is_convertible_v<U*, T*>
-  Ref(Ref<U>&& other) noexcept : p_(other.Detach()) {}
+  requires std::is_convertible_v<U*, T*> Ref(Ref<U>&& other)
+  noexcept : p_(other.Detach()) {}
   ~Ref() {
     if (p_) p_->Release();
   }
 
+  // Refers to the other's object and lets go of its own.
   Ref& operator=(Ref other) noexcept {
     std::swap(p_, other.p_);
     return *this;
   }
 
+  // The object; Null raises TNullObjectException.
   T* operator->() const {
     if (!p_) ThrowNullObject();
     return p_;
   }
+  // The object; Null raises TNullObjectException.
   T& operator*() const {
     if (!p_) ThrowNullObject();
     return *p_;
   }
+  // The object or nullptr, without a check; whether it is Null; whether it is not.
   T* Get() const noexcept { return p_; }
   bool IsNull() const noexcept { return p_ == nullptr; }
   explicit operator bool() const noexcept { return p_ != nullptr; }
@@ -79,10 +89,12 @@ class Ref {
   // Gives up ownership of the counted reference without releasing it.
   T* Detach() noexcept { return std::exchange(p_, nullptr); }
 
+  // Whether both refer to the same object (or are both Null).
   template <class U>
   bool operator==(const Ref<U>& other) const noexcept {
     return static_cast<const Object*>(p_) == static_cast<const Object*>(other.Get());
   }
+  // Whether this one is Null.
   bool operator==(std::nullptr_t) const noexcept { return p_ == nullptr; }
 
  private:

@@ -11,9 +11,9 @@ namespace corvex {
 // One registered file. Entries are never freed and never change once registered.
 struct EmbeddedFile {
   const EmbeddedFile* next;  // the entry registered before this one, null for the first
-  String name;
-  const uint8_t* data;  // not owned: the bytes outlive the registry
-  int32_t size;
+  String name;               // as "incbin::" names it
+  const uint8_t* data;       // not owned: the bytes outlive the registry
+  int32_t size;              // bytes at `data`
 };
 
 // Registers `size` bytes at `data` under `name`. Answers false, changing nothing, when the

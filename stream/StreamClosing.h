@@ -12,6 +12,7 @@ namespace corvex {
 // Close is swallowed so that it cannot replace the result or the exception in flight.
 class StreamCloser {
  public:
+  // Closes `stream` (Null: nothing) when the closer goes out of scope.
   explicit StreamCloser(Ref<TStream> stream) : stream_(std::move(stream)) {}
   StreamCloser(const StreamCloser&) = delete;
   StreamCloser& operator=(const StreamCloser&) = delete;

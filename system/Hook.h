@@ -16,8 +16,8 @@ inline constexpr int32_t kHookIdCount = 256;
 // One entry of a hook chain. The chain owns its entries through `next`.
 class THook : public Object {
  public:
-  Ref<THook> next;
-  int32_t priority = 0;
+  Ref<THook> next;       // the entry after this one, Null at the end
+  int32_t priority = 0;  // higher runs first
   // No callback (a fresh entry) raises TNullFunctionException when the chain runs.
   HookFunction callback = nullptr;
   Ref<Object> context;

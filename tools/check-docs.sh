@@ -61,6 +61,14 @@ for source in examples/*.cpp; do
   done
 done
 
+# The header list names every public header (python3 tools/list-headers.py rewrites it).
+for header in $(python3 tools/list-headers.py --names); do
+  if ! grep -q "^- \`$header\`" docs/headers.md; then
+    echo "docs/headers.md: $header is missing (run python3 tools/list-headers.py)"
+    failures=1
+  fi
+done
+
 if [ "$failures" -ne 0 ]; then
   echo "check-docs: the guide and the examples disagree"
   exit 1

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: an optimised build, the audio mixer's tests under
-# ThreadSanitizer, a short run of every fuzz target, then an AddressSanitizer and
-# UndefinedBehaviorSanitizer build of the whole suite.
+# Sets up, builds and runs every test: an optimised build, the API reference, the shared library
+# with its Debian packages, the audio mixer's tests under ThreadSanitizer, a short run of every
+# fuzz target, then an AddressSanitizer and UndefinedBehaviorSanitizer build of the whole suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -10,6 +10,14 @@ jobs=$(nproc)
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$jobs"
 bash tools/with-display.sh ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+# The reference: Doxygen over the public headers, failing on undocumented members of the headers
+# docs/DocumentedHeaders.cmake lists and on any fault of form.
+cmake --build build/release --target docs
+
+# libcorvex.so (exports, SONAME, the install test against it) and the .deb files, unpacked into
+# a temporary root and built against.
+bash tools/with-display.sh bash tests/install/check-packages.sh build/shared
 
 # The mixer's program and mixing threads share rings, voice fields and reference counts only:
 # its tests (which build without the rest of the framework) run under ThreadSanitizer.

@@ -6,6 +6,7 @@
 
 #include "graphics/GLDebugDraw.h"
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PixmapTransforms.h"
 #include "vex2d/GLQuadBatch.h"

@@ -7,6 +7,7 @@
 #include "graphics/GLCheck.h"
 #include "graphics/GLDebugDraw.h"
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "graphics/Graphics.h"
 #include "pixmap/PixelFormats.h"
 #include "vex2d/GLImageFrame.h"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -387,6 +388,15 @@ float PixelScale(ContextRecord* record) {
   SDL_GetWindowSize(record->window.get(), &windowWidth, &windowHeight);
   SdlDrawableSize(record->window.get(), width, height);
   return windowWidth > 0 && width > 0 ? static_cast<float>(width) / static_cast<float>(windowWidth) : 1.0f;
+}
+
+void ApplyAppTitle() {
+  const std::string title = AppTitle().ToBytes();
+  for (const std::unique_ptr<ContextRecord>& record : Platform().live) {
+    const int32_t mode = record->settings.mode;
+    if (mode == kWindowMode || mode == kFullScreenMode)
+      SDL_SetWindowTitle(record->window.get(), title.c_str());
+  }
 }
 
 uintptr_t NativeWindow(ContextRecord* record) {

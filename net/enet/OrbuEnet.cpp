@@ -56,7 +56,7 @@ void Flush(Host* host) noexcept {
 }
 
 int Service(Host* host, EventRecord& event) noexcept {
-  ENetEvent record{};
+  ::ENetEvent record{};  // the library's, not corvex::ENetEvent
   const int result = enet_host_service(host, &record, 0);
   event.type = static_cast<int32_t>(record.type);
   event.peer = record.peer;

@@ -12,6 +12,7 @@
 #include "GLTestSupport.h"
 #include "graphics/GLCheck.h"
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "stream/EmbeddedFiles.h"
 
 namespace corvex {

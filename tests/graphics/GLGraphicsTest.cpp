@@ -1,4 +1,5 @@
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>

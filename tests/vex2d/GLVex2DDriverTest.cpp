@@ -19,6 +19,7 @@
 #include "SceneCapture.h"
 #include "graphics/GLCheck.h"
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "pixmap/PixelFormats.h"
 #include "vex2d/GLImageFrame.h"
 

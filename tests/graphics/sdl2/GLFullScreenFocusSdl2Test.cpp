@@ -5,6 +5,7 @@
 #include <string>
 
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "system/SystemDriver.h"
 
 namespace corvex {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "system/Event.h"
 #include "system/Hook.h"
 #include "system/InputTracker.h"

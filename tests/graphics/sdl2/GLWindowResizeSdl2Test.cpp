@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/GLGraphics.h"
+#include "graphics/GLPlatform.h"
 #include "pixmap/PixelFormats.h"
 #include "pixmap/PngCodec.h"
 #include "stream/Url.h"

@@ -1,0 +1,60 @@
+# The public headers the reference covers with every warning fatal: each public function and
+# class in them is documented. The others (cmake/CorvexPublicHeaders.cmake lists them all) still
+# have undocumented members; CORVEX_DOCS_ALL=ON shows which. Add a header here once the docs
+# target passes with it.
+set(CORVEX_DOCUMENTED_HEADERS
+  audio/AudioSampleLoader.h
+  audio/OggLoader.h
+  audio/WavCodec.h
+  data/BankDataType.h
+  graphics/GLDebugDraw.h
+  graphics/GLGraphics.h
+  net/HttpStream.h
+  net/Socket.h
+  net/SocketStream.h
+  pixmap/BmpLoader.h
+  pixmap/JpegCodec.h
+  pixmap/PixelFormats.h
+  pixmap/PixmapDataType.h
+  pixmap/PixmapLoader.h
+  pixmap/PixmapTransforms.h
+  pixmap/PngCodec.h
+  pixmap/TgaLoader.h
+  process/PipeStream.h
+  process/Process.h
+  process/ProcessHandles.h
+  runtime/AppStrings.h
+  runtime/Array.h
+  runtime/CrashActions.h
+  runtime/Data.h
+  runtime/Module.h
+  runtime/Object.h
+  runtime/Uncaught.h
+  startup/AppStrings.h
+  startup/FrameworkModules.h
+  startup/Startup.h
+  stream/CStream.h
+  stream/EmbeddedFiles.h
+  stream/EndianStream.h
+  stream/RamStream.h
+  stream/StdIO.h
+  stream/StreamClosing.h
+  stream/StreamCollection.h
+  system/EventQueue.h
+  system/Hook.h
+  system/InputTracker.h
+  system/Joystick.h
+  system/KeyCodes.h
+  system/SystemDriver.h
+  system/Timer.h
+  system/Translator.h
+  util/Random.h
+  vex2d/Font.h
+  vex2d/GLImageFrame.h
+  vex2d/GLVex2DDriver.h
+  vex2d/ImageDataType.h
+  vex2d/ImageFrame.h
+  vex2d/Renderer.h
+  vex2d/RendererText.h
+  vex2d/Vex2DDriver.h
+)
