@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/SoundDecoder.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -34,6 +35,15 @@ class FlacDecoder final : public SoundDecoder {
     }
     if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder_) || failure_) return false;
     return info_ && channels_ >= 1 && channels_ <= 2 && hertz_ > 0;
+  }
+
+  // Why Open failed, in libFLAC's words where it has some.
+  String Why() const {
+    if (decoder_ == nullptr) return String("FLAC: out of memory");
+    if (info_) return String("FLAC: unsupported channels or rate");
+    const FLAC__StreamDecoderState state = FLAC__stream_decoder_get_state(decoder_);
+    if (state == FLAC__STREAM_DECODER_END_OF_STREAM) return String("FLAC: no complete stream header");
+    return String("FLAC: ") + String(FLAC__StreamDecoderStateString[state]);
   }
 
   int32_t Read(int16_t* out, int32_t count) override {
@@ -191,6 +201,7 @@ std::unique_ptr<SoundDecoder> OpenFlacDecoder(const Ref<TStream>& stream) {
   auto decoder = std::make_unique<FlacDecoder>(stream, start);
   if (!decoder->Open()) {
     if (decoder->Failure()) std::rethrow_exception(decoder->Failure());
+    SetLastError(decoder->Why());
     return nullptr;
   }
   return decoder;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "audio/SoundDecoder.h"
+#include "runtime/LastError.h"
 #include "runtime/Module.h"
 
 namespace corvex {
@@ -50,6 +51,13 @@ class Mp3Decoder final : public SoundDecoder {
     const off_t length = mpg123_length(handle_);
     frames_ = length >= 0 ? static_cast<int64_t>(length) : -1;
     return true;
+  }
+
+  // Why Open failed, in libmpg123's words where it has some.
+  String Why() const {
+    if (handle_ == nullptr) return String("MP3: out of memory");
+    if (mpg123_errcode(handle_) == MPG123_OK) return String("MP3: unsupported channels or rate");
+    return String("MP3: ") + String(mpg123_strerror(handle_));
   }
 
   int32_t Read(int16_t* out, int32_t count) override {
@@ -146,6 +154,7 @@ std::unique_ptr<SoundDecoder> OpenMp3Decoder(const Ref<TStream>& stream) {
   auto decoder = std::make_unique<Mp3Decoder>(stream, start);
   if (!decoder->Open()) {
     if (decoder->Failure()) std::rethrow_exception(decoder->Failure());
+    SetLastError(decoder->Why());
     return nullptr;
   }
   return decoder;

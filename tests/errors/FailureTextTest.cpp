@@ -96,6 +96,7 @@ TEST(FailureTextTest, EachBadInputSaysWhy) {
   WriteFile("adpcm.wav", notPcm);
   WriteFile("ship.png", png);
   WriteFile("cut.ogg", ogg.substr(0, 200));
+  WriteFile("cut.flac", SourceFile("tests/audio/data/flac_stereo_44100.flac").substr(0, 30));
   WriteFile("cut.jpg", jpeg.substr(0, 30));
   WriteFile("cmyk.jpg", SourceFile("tests/pixmap/data/jpeg_cmyk.jpg"));
   WriteFile("many.pac", "#frames: 999999999\n");
@@ -133,6 +134,7 @@ TEST(FailureTextTest, EachBadInputSaysWhy) {
        path("huge.bmp") + ": BMP: 100000 x 100000 image too large"},
       {"sound wrong type", noSample(path("ship.png")), path("ship.png") + ": not a sound in a known format"},
       {"sound not PCM", noSample(path("adpcm.wav")), path("adpcm.wav") + ": WAV: not PCM data"},
+      {"sound truncated FLAC", noSample(path("cut.flac")), path("cut.flac") + ": FLAC: no complete stream header"},
       {"sound truncated Ogg", noSample(path("cut.ogg")),
        path("cut.ogg") + ": Ogg: no complete Vorbis headers"},
       {"font missing", noFont(path("font-missing.ttf")), path("font-missing.ttf") + ": no such file"},
