@@ -1,5 +1,6 @@
 #include "net/OrbuHost.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "net/Socket.h"
@@ -17,6 +18,18 @@ int32_t WireId(std::span<const uint8_t> packet) {
 
 Ref<TOrbuObject> AsObject(const Ref<Object>& item) {
   return Ref<TOrbuObject>(static_cast<TOrbuObject*>(item.Get()));
+}
+
+// A reliable packet of the message as it goes on the wire with `id`; null when ENet has none.
+enet::Packet* WirePacket(int32_t id, const TOrbuMsg& msg) {
+  const auto size = static_cast<std::size_t>(2 + msg.data.Length());
+  enet::Packet* packet = enet::NewReliablePacket(size);
+  if (!packet) return nullptr;
+  uint8_t* bytes = enet::PacketData(packet);
+  bytes[0] = static_cast<uint8_t>(id / 256 + msg.state * 16);
+  bytes[1] = static_cast<uint8_t>(id % 256);
+  std::copy(msg.data.begin(), msg.data.end(), bytes + 2);
+  return packet;
 }
 
 }  // namespace
@@ -57,12 +70,10 @@ Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
 
 void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
   const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
-  std::vector<uint8_t> packet;
-  packet.reserve(static_cast<std::size_t>(2 + msg->data.Length()));
-  packet.push_back(static_cast<uint8_t>(id / 256 + msg->state * 16));
-  packet.push_back(static_cast<uint8_t>(id % 256));
-  packet.insert(packet.end(), msg->data.begin(), msg->data.end());
-  if (!enetPeer || !enet::SendReliable(enetPeer, packet)) throw TThrownString("ENet errror");
+  enet::Packet* packet = enetPeer ? WirePacket(id, *msg) : nullptr;
+  const bool sent = packet && enet::SendPacket(enetPeer, packet);
+  enet::ReleaseIfUnsent(packet);
+  if (!sent) throw TThrownString("ENet errror");
 }
 
 Ref<TOrbuPeer> TOrbuPeer::Create(enet::Peer* enetPeer) {
@@ -79,7 +90,8 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
-  for (;;) {
+  // A peer that never stops sending must not keep the pump from returning.
+  while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
     enet::EventRecord record;
     const int result = enet::Service(enetHost.get(), record);
@@ -101,22 +113,43 @@ void TOrbuHost::Pump() {
   closed->Clear();
   messages->Clear();
   SendLocalChanges();
-  for (;;) {
-    CollectEvents();
-    if (events->IsEmpty()) return;
+  // Events are collected once and handled together: servicing ENet between them would send
+  // each relayed packet in a datagram of its own and walk every peer's send queue each time.
+  CollectEvents();
+  struct FlushAtEnd {
+    TOrbuHost& host;
+    ~FlushAtEnd() {
+      if (host.enetHost) enet::Flush(host.enetHost.get());
+    }
+  } flush{*this};
+  while (!events->IsEmpty()) {
     const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
     HandleEvent(*event);
   }
 }
 
 void TOrbuHost::SendLocalChanges() {
-  // When a send throws part-way, the dead objects stay listed until the next pump removes them.
+  if (pending_.empty()) return;
+  std::vector<Ref<TOrbuObject>> round;
+  round.swap(pending_);
+  std::sort(round.begin(), round.end(),
+            [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) { return a->listOrder < b->listOrder; });
+  for (const Ref<TOrbuObject>& object : round) object->pending = false;
   bool anyDead = false;
-  for (const Ref<Object>& item : *objects) {
-    auto* object = static_cast<TOrbuObject*>(item.Get());
-    const Ref<TOrbuMsg> msg = object->TakeChanges();
-    if (msg) Broadcast(msg, object->peer);
-    anyDead = anyDead || object->state == kOrbuDead;
+  std::size_t at = 0;
+  try {
+    for (; at < round.size(); ++at) {
+      TOrbuObject& object = *round[at];
+      const Ref<TOrbuMsg> msg = object.TakeChanges();
+      if (msg) Broadcast(msg, object.peer);
+      anyDead = anyDead || object.state == kOrbuDead;
+    }
+  } catch (...) {
+    // What was not taken yet, and the dead, wait for the next pump.
+    for (std::size_t i = 0; i < round.size(); ++i) {
+      if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
+    }
+    throw;
   }
   if (!anyDead) return;
   const Array<Ref<Object>> listed = objects->ToArray();
@@ -125,10 +158,23 @@ void TOrbuHost::SendLocalChanges() {
     const Ref<TOrbuObject> object = AsObject(item);
     if (object->state != kOrbuDead) {
       objects->AddLast(item);
-    } else if (!object->peer) {
-      UnregisterObject(object);
+      continue;
     }
+    object->listOrder = 0;
+    if (!object->peer) UnregisterObject(object);
   }
+}
+
+void TOrbuHost::MarkPending(TOrbuObject& object) {
+  if (object.pending) return;
+  object.pending = true;
+  pending_.emplace_back(&object);
+}
+
+void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
+  objects->AddLast(object);
+  object->listOrder = nextListOrder_++;
+  if (object->state != kOrbuSynced) MarkPending(*object);
 }
 
 void TOrbuHost::HandleEvent(ENetEvent& event) {
@@ -157,7 +203,9 @@ void TOrbuHost::HandleEvent(ENetEvent& event) {
 void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
   for (const Ref<Object>& item : objects->ToArray()) {
     const Ref<TOrbuObject> object = AsObject(item);
-    if (object->peer != peer || object->state == kOrbuDead) continue;
+    // An object the peer closed in this pump is already unmapped, unregistered and listed as
+    // closed; its id may already belong to an object created since.
+    if (object->peer != peer || object->state == kOrbuDead || object->state == kOrbuClosed) continue;
     Broadcast(object->CloseMsg(), peer);
     peer->UnmapId(object->id);
     UnregisterObject(object);
@@ -197,7 +245,7 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       RegisterObject(object);
       peer->MapId(id, wireId);
       msg->id = id;
-      objects->AddLast(object);
+      ListObject(object);
       created->AddLast(object);
       break;
     }
@@ -239,6 +287,8 @@ void TOrbuHost::Shutdown() {
     enetHost.reset();
   }
   // Objects hold their host: letting go of them here ends that cycle.
+  for (const Ref<Object>& item : *objects) static_cast<TOrbuObject*>(item.Get())->listOrder = 0;
+  pending_.clear();
   events->Clear();
   objects->Clear();
   created->Clear();
@@ -249,10 +299,22 @@ void TOrbuHost::Shutdown() {
 }
 
 void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
+  // Messages to an object carry each peer's own id for it; everything else carries ours.
+  const bool samePacketForAll = msg->state != kOrbuMessage;
+  enet::Packet* packet = nullptr;
+  struct Release {
+    enet::Packet*& packet;
+    ~Release() { enet::ReleaseIfUnsent(packet); }
+  } release{packet};
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
     if (peer == except.Get() || !peer->IsConnected()) continue;
-    peer->Send(msg);
+    if (!samePacketForAll) {
+      peer->Send(msg);
+      continue;
+    }
+    if (!packet) packet = WirePacket(msg->id, *msg);
+    if (!packet || !enet::SendPacket(peer->enetPeer, packet)) throw TThrownString("ENet errror");
   }
 }
 
@@ -297,7 +359,7 @@ Ref<TList> TOrbuHost::ClosedObjects() {
 Ref<TOrbuObject> TOrbuHost::NewLocalObject() {
   const Ref<TOrbuObject> object = TOrbuObject::Create(FreeId(), kOrbuCreated, Ref<TOrbuHost>(this), Null);
   RegisterObject(object);
-  objects->AddLast(object);
+  ListObject(object);
   return object;
 }
 

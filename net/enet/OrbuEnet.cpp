@@ -65,14 +65,20 @@ int Service(Host* host, EventRecord& event) noexcept {
   return result;
 }
 
-bool SendReliable(Peer* peer, std::span<const uint8_t> bytes) noexcept {
-  ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
-  if (!packet) return false;
-  if (enet_peer_send(peer, 0, packet) < 0) {
-    enet_packet_destroy(packet);
-    return false;
-  }
-  return true;
+Packet* NewReliablePacket(std::size_t size) noexcept {
+  return enet_packet_create(nullptr, size, ENET_PACKET_FLAG_RELIABLE);
+}
+
+uint8_t* PacketData(Packet* packet) noexcept {
+  return packet->data;
+}
+
+bool SendPacket(Peer* peer, Packet* packet) noexcept {
+  return enet_peer_send(peer, 0, packet) >= 0;
+}
+
+void ReleaseIfUnsent(Packet* packet) noexcept {
+  if (packet && packet->referenceCount == 0) enet_packet_destroy(packet);
 }
 
 bool IsConnected(const Peer* peer) noexcept {

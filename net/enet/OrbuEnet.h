@@ -58,9 +58,15 @@ struct EventRecord {
 // failure.
 int Service(Host* host, EventRecord& event) noexcept;
 
-// Sends the bytes as one reliable packet on channel 0; false when ENet refused it (the packet
-// is then destroyed, not leaked).
-bool SendReliable(Peer* peer, std::span<const uint8_t> bytes) noexcept;
+// A reliable packet of `size` bytes for the caller to fill (PacketData) and hand to any number
+// of peers with SendPacket; null when it cannot be had. ENet frees it once every peer has sent
+// it; ReleaseIfUnsent frees one no peer took.
+Packet* NewReliablePacket(std::size_t size) noexcept;
+uint8_t* PacketData(Packet* packet) noexcept;
+// Queues the packet for the peer on channel 0; false when ENet refused it. Queued packets
+// leave at the host's next service or flush.
+bool SendPacket(Peer* peer, Packet* packet) noexcept;
+void ReleaseIfUnsent(Packet* packet) noexcept;
 // Whether the peer is connected and not on its way out (a lost or leaving peer refuses sends
 // until its disconnect event is collected).
 bool IsConnected(const Peer* peer) noexcept;
