@@ -115,7 +115,7 @@ void TOrbuHost::Pump() {
   SendLocalChanges();
   // Events are collected once and handled together: servicing ENet between them would send
   // each relayed packet in a datagram of its own and walk every peer's send queue each time.
-  CollectEvents();
+  // They are taken as plain records; events collected before (a dial leaves some) come first.
   struct FlushAtEnd {
     TOrbuHost& host;
     ~FlushAtEnd() {
@@ -124,8 +124,34 @@ void TOrbuHost::Pump() {
   } flush{*this};
   while (!events->IsEmpty()) {
     const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
-    HandleEvent(*event);
+    HandleEvent(event->type, event->peer, event->TakePacket());
   }
+  if (!enetHost) return;
+  records_.clear();
+  bool failed = false;
+  while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
+    enet::EventRecord record;
+    const int result = enet::Service(enetHost.get(), record);
+    if (result == 0) break;
+    if (result < 0) {
+      failed = true;
+      break;
+    }
+    records_.push_back(record);
+  }
+  std::size_t at = 0;
+  try {
+    for (; at < records_.size(); ++at) {
+      const enet::EventRecord& record = records_[at];
+      HandleEvent(record.type, record.peer, record.packet);
+    }
+  } catch (...) {
+    for (++at; at < records_.size(); ++at) {
+      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
+    }
+    throw;
+  }
+  if (failed) throw TThrownString("Orbu error");
 }
 
 void TOrbuHost::SendLocalChanges() {
@@ -177,24 +203,24 @@ void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
   if (object->state != kOrbuSynced) MarkPending(*object);
 }
 
-void TOrbuHost::HandleEvent(ENetEvent& event) {
-  const Ref<TOrbuPeer> peer = FindPeer(event.peer);
-  switch (event.type) {
+void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet) {
+  struct Destroy {
+    enet::Packet* packet;
+    ~Destroy() {
+      if (packet) enet::DestroyPacket(packet);
+    }
+  } destroy{packet};
+  const Ref<TOrbuPeer> peer = FindPeer(enetPeer);
+  switch (type) {
     case kENetEventConnect:
-      AttachPeer(event.peer);
+      AttachPeer(enetPeer);
       break;
     case kENetEventDisconnect:
       if (peer) HandleDisconnect(peer);
       break;
-    case kENetEventReceive: {
-      enet::Packet* packet = event.TakePacket();
-      struct Destroy {
-        enet::Packet* packet;
-        ~Destroy() { enet::DestroyPacket(packet); }
-      } destroy{packet};
-      if (peer) HandleReceive(peer, enet::PacketBytes(packet));
+    case kENetEventReceive:
+      if (peer && packet) HandleReceive(peer, enet::PacketBytes(packet));
       break;
-    }
     default:
       throw TThrownString("Orbu error");
   }
@@ -222,6 +248,8 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   if (!msg || !IsWellFormedOrbuData(msg->data)) return;
   const int32_t wireId = WireId(packet);
   Ref<TOrbuObject> object;
+  // What the object will pack to at most once the message is applied; -1 when not known.
+  int32_t sizeBound = -1;
   switch (msg->state) {
     case kOrbuMessage: {
       const Ref<TOrbuObject> target = byId[msg->id];
@@ -245,15 +273,21 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       RegisterObject(object);
       peer->MapId(id, wireId);
       msg->id = id;
+      sizeBound = msg->data.Length();
       ListObject(object);
       created->AddLast(object);
       break;
     }
     case kOrbuModified:
       object = OwnedObject(*peer, wireId);
+      if (!object) return;
       // Changes that would make the object too large to pack are dropped: a newcomer's welcome
-      // packs every object whole.
-      if (!object || object->PackedSizeWith(msg->data) > kOrbuMaxData) return;
+      // packs every object whole. A record adds at most its own bytes, so while the known bound
+      // stays small the slots need not be walked.
+      sizeBound =
+          object->packedSizeBound < 0 ? kOrbuMaxData + 1 : object->packedSizeBound + msg->data.Length();
+      if (sizeBound > kOrbuMaxData) sizeBound = object->PackedSizeWith(msg->data);
+      if (sizeBound > kOrbuMaxData) return;
       modified->AddLast(object);
       break;
     case kOrbuClosed:
@@ -268,6 +302,7 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   }
   Broadcast(msg, peer);
   object->ApplyMsg(msg);
+  if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
 
 Ref<TOrbuObject> TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {

@@ -136,7 +136,8 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
-  void HandleEvent(ENetEvent& event);
+  // Handles one event; the packet (null for none) is destroyed afterwards.
+  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
   Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
@@ -145,6 +146,8 @@ class TOrbuHost : public Object {
 
   // Listed objects that have left the synced state since the last pump, in no order.
   std::vector<Ref<TOrbuObject>> pending_;
+  // The events of the pump under way.
+  std::vector<enet::EventRecord> records_;
   int64_t nextListOrder_ = 1;
 };
 

@@ -226,6 +226,7 @@ String TOrbuObject::SlotString(int32_t index) {
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
   Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
   modifiedMask = static_cast<int32_t>(static_cast<uint32_t>(modifiedMask) | 1u << index);
+  packedSizeBound = -1;
   if (state == kOrbuSynced) {
     state = kOrbuModified;
     NotePending();

@@ -129,6 +129,9 @@ class TOrbuObject : public Object {
   int64_t listOrder = 0;
   // Whether the host's pump has the object among those with something pending.
   bool pending = false;
+  // An upper bound of what the set slots pack to, kept by the host as peers' changes arrive;
+  // -1 (unknown) once the program writes a slot.
+  int32_t packedSizeBound = -1;
 
  private:
   // Tells a listed object's host that the object has left the synced state.
