@@ -90,11 +90,13 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
-  // A peer that never stops sending must not keep the pump from returning.
+  // A peer that never stops sending must not keep the pump from returning: one service takes in
+  // what has arrived, and only the events of that are collected.
+  bool serviced = false;
   while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
     enet::EventRecord record;
-    const int result = enet::Service(enetHost.get(), record);
+    const int result = NextEvent(record, serviced);
     if (result == 0) return;
     event->type = record.type;
     event->peer = record.peer;
@@ -129,9 +131,10 @@ void TOrbuHost::Pump() {
   if (!enetHost) return;
   records_.clear();
   bool failed = false;
+  bool serviced = false;
   while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
     enet::EventRecord record;
-    const int result = enet::Service(enetHost.get(), record);
+    const int result = NextEvent(record, serviced);
     if (result == 0) break;
     if (result < 0) {
       failed = true;
@@ -152,6 +155,12 @@ void TOrbuHost::Pump() {
     throw;
   }
   if (failed) throw TThrownString("Orbu error");
+}
+
+int TOrbuHost::NextEvent(enet::EventRecord& record, bool& serviced) {
+  if (serviced) return enet::NextTakenEvent(enetHost.get(), record);
+  serviced = true;
+  return enet::Service(enetHost.get(), record);
 }
 
 void TOrbuHost::SendLocalChanges() {
@@ -359,6 +368,7 @@ Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
   // A peer that left again before its connection was taken in gets nothing; its disconnect
   // event follows.
   if (!peer->IsConnected()) return peer;
+  enet::ConfigurePeer(enetPeer);
   for (const Ref<Object>& item : *objects) {
     const Ref<TOrbuObject> object = AsObject(item);
     // Remote objects that arrived in this pump were relayed before the newcomer came; it gets

@@ -136,6 +136,9 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
+  // The next ENet event of this collection: the first call services the host, the later ones
+  // take the events of what that service took in.
+  int NextEvent(enet::EventRecord& record, bool& serviced);
   // Handles one event; the packet (null for none) is destroyed afterwards.
   void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);

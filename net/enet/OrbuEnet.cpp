@@ -55,14 +55,32 @@ void Flush(Host* host) noexcept {
   enet_host_flush(host);
 }
 
-int Service(Host* host, EventRecord& event) noexcept {
-  ENetEvent record{};
-  const int result = enet_host_service(host, &record, 0);
+namespace {
+
+int Record(int result, const ENetEvent& record, EventRecord& event) noexcept {
   event.type = static_cast<int32_t>(record.type);
   event.peer = record.peer;
   event.channel = record.channelID;
   event.packet = record.packet;
   return result;
+}
+
+}  // namespace
+
+int Service(Host* host, EventRecord& event) noexcept {
+  ENetEvent record{};
+  const int result = enet_host_service(host, &record, 0);
+  return Record(result, record, event);
+}
+
+int NextTakenEvent(Host* host, EventRecord& event) noexcept {
+  ENetEvent record{};
+  const int result = enet_host_check_events(host, &record);
+  return Record(result, record, event);
+}
+
+void ConfigurePeer(Peer* peer) noexcept {
+  enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
 }
 
 Packet* NewReliablePacket(std::size_t size) noexcept {

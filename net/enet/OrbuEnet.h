@@ -54,9 +54,16 @@ struct EventRecord {
   uint8_t channel = 0;
   Packet* packet = nullptr;
 };
-// Services the host without waiting: positive when an event came, 0 when none, negative on
-// failure.
+// Services the host without waiting (sends what is queued, takes in the datagrams that have
+// arrived): positive when an event came, 0 when none, negative on failure.
 int Service(Host* host, EventRecord& event) noexcept;
+// The next event of what the last service took in, without sending or receiving anything:
+// positive when one came, 0 when none, negative on failure.
+int NextTakenEvent(Host* host, EventRecord& event) noexcept;
+// Readies a new peer for a steady stream of small reliable packets: ENet's throttle would
+// shrink the send window whenever the round trip varies, and a backlog that grows behind a
+// small window costs every later send a walk over it. Both ends take the setting.
+void ConfigurePeer(Peer* peer) noexcept;
 
 // A reliable packet of `size` bytes for the caller to fill (PacketData) and hand to any number
 // of peers with SendPacket; null when it cannot be had. ENet frees it once every peer has sent
