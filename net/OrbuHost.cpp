@@ -42,9 +42,59 @@ enet::Packet* ENetEvent::TakePacket() noexcept {
   return std::exchange(packet, nullptr);
 }
 
+TOrbuPeer::~TOrbuPeer() {
+  DropHeld();
+}
+
 void TOrbuPeer::Disconnect() {
+  DropHeld();
   if (enetPeer) enet::Disconnect(enetPeer);
   enetPeer = nullptr;
+}
+
+// A peer not heard from for this long has vanished or stalled: its packets are held, since
+// ENet, retransmitting to it, would take more of them in each time its window seems to open.
+constexpr uint32_t kSilentMillis = 500;
+
+bool TOrbuPeer::Fits(std::size_t size) const noexcept {
+  if (enet::MillisSinceHeard(enetPeer) > kSilentMillis) return false;
+  // A packet larger than the whole window goes alone once nothing else is under way.
+  const bool idle = queuedBytes_ == 0 && enet::NothingInFlight(enetPeer);
+  return idle || queuedBytes_ + size <= enet::WindowRoom(enetPeer);
+}
+
+bool TOrbuPeer::Deliver(enet::Packet* packet) {
+  if (!enetPeer) return false;
+  const std::size_t size = enet::PacketSize(packet);
+  if (held_.empty() && Fits(size)) {
+    if (!enet::SendPacket(enetPeer, packet)) return false;
+    queuedBytes_ += size;
+    return true;
+  }
+  enet::HoldPacket(packet);
+  held_.push_back(packet);
+  return true;
+}
+
+void TOrbuPeer::DeliverHeld() {
+  while (enetPeer && !held_.empty() && Fits(enet::PacketSize(held_.front()))) {
+    enet::Packet* packet = held_.front();
+    held_.pop_front();
+    const bool sent = enet::SendPacket(enetPeer, packet);
+    queuedBytes_ += enet::PacketSize(packet);
+    enet::DropHold(packet);
+    if (!sent) {
+      // The peer is on its way out; its disconnect event follows.
+      DropHeld();
+      break;
+    }
+  }
+  queuedBytes_ = 0;
+}
+
+void TOrbuPeer::DropHeld() noexcept {
+  for (enet::Packet* packet : held_) enet::DropHold(packet);
+  held_.clear();
 }
 
 void TOrbuPeer::MapId(int32_t local, int32_t remote) {
@@ -71,7 +121,7 @@ Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
 void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
   const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
   enet::Packet* packet = enetPeer ? WirePacket(id, *msg) : nullptr;
-  const bool sent = packet && enet::SendPacket(enetPeer, packet);
+  const bool sent = packet && Deliver(packet);
   enet::ReleaseIfUnsent(packet);
   if (!sent) throw TThrownString("ENet errror");
 }
@@ -90,13 +140,11 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
-  // A peer that never stops sending must not keep the pump from returning: one service takes in
-  // what has arrived, and only the events of that are collected.
-  bool serviced = false;
+  // A peer that never stops sending must not keep the pump from returning.
   while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
     enet::EventRecord record;
-    const int result = NextEvent(record, serviced);
+    const int result = enet::Service(enetHost.get(), record);
     if (result == 0) return;
     event->type = record.type;
     event->peer = record.peer;
@@ -121,7 +169,9 @@ void TOrbuHost::Pump() {
   struct FlushAtEnd {
     TOrbuHost& host;
     ~FlushAtEnd() {
-      if (host.enetHost) enet::Flush(host.enetHost.get());
+      if (!host.enetHost) return;
+      for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
+      enet::Flush(host.enetHost.get());
     }
   } flush{*this};
   while (!events->IsEmpty()) {
@@ -131,10 +181,9 @@ void TOrbuHost::Pump() {
   if (!enetHost) return;
   records_.clear();
   bool failed = false;
-  bool serviced = false;
   while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
     enet::EventRecord record;
-    const int result = NextEvent(record, serviced);
+    const int result = enet::Service(enetHost.get(), record);
     if (result == 0) break;
     if (result < 0) {
       failed = true;
@@ -155,12 +204,6 @@ void TOrbuHost::Pump() {
     throw;
   }
   if (failed) throw TThrownString("Orbu error");
-}
-
-int TOrbuHost::NextEvent(enet::EventRecord& record, bool& serviced) {
-  if (serviced) return enet::NextTakenEvent(enetHost.get(), record);
-  serviced = true;
-  return enet::Service(enetHost.get(), record);
 }
 
 void TOrbuHost::SendLocalChanges() {
@@ -247,6 +290,7 @@ void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
     closed->AddLast(object);
     object->Close();
   }
+  peer->DropHeld();
   peer->enetPeer = nullptr;
   peers->Remove(peer);
 }
@@ -358,7 +402,7 @@ void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except
       continue;
     }
     if (!packet) packet = WirePacket(msg->id, *msg);
-    if (!packet || !enet::SendPacket(peer->enetPeer, packet)) throw TThrownString("ENet errror");
+    if (!packet || !peer->Deliver(packet)) throw TThrownString("ENet errror");
   }
 }
 

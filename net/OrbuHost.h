@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -69,10 +70,29 @@ class TOrbuPeer : public Object {
 
   // Whether the peer can still be sent to: not disconnected, not lost, not leaving.
   bool IsConnected() const noexcept;
+  // Queues the packet for the peer while it fits the peer's send window and the peer answers,
+  // else holds it: a queue in ENet beyond the window makes every later send walk past it, so a
+  // peer that vanished without a goodbye or acknowledges slowly would slow the sends to
+  // everyone. Held packets go to ENet in order as the window opens. False when ENet refused
+  // the packet.
+  bool Deliver(enet::Packet* packet);
+  // Hands held packets to ENet as far as the window has room; called before each flush, after
+  // which the queued bytes count from 0 again.
+  void DeliverHeld();
+  // Lets go of the packets held for the peer.
+  void DropHeld() noexcept;
+  ~TOrbuPeer() override;
 
   enet::Peer* enetPeer = nullptr;
   Array<int32_t> localToRemote;
   Array<int32_t> remoteToLocal;
+
+ private:
+  // Whether a packet of `size` bytes fits what the window has room for.
+  bool Fits(std::size_t size) const noexcept;
+
+  std::deque<enet::Packet*> held_;
+  std::size_t queuedBytes_ = 0;  // handed to ENet since the last flush
 };
 
 // A process's end of the shared objects: its own objects, those of its peers, and the pump.
@@ -136,9 +156,6 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
-  // The next ENet event of this collection: the first call services the host, the later ones
-  // take the events of what that service took in.
-  int NextEvent(enet::EventRecord& record, bool& serviced);
   // Handles one event; the packet (null for none) is destroyed afterwards.
   void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);

@@ -2,6 +2,7 @@
 
 #include <enet/enet.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "runtime/Exceptions.h"
@@ -24,6 +25,9 @@ namespace {
 
 constexpr std::size_t kPeerCount = 32;
 constexpr std::size_t kChannelCount = 1;
+// A quiet peer is pinged this often, so that a peer that answers is heard from within about
+// this time plus a round trip.
+constexpr uint32_t kPingMillis = 250;
 
 }  // namespace
 
@@ -55,9 +59,9 @@ void Flush(Host* host) noexcept {
   enet_host_flush(host);
 }
 
-namespace {
-
-int Record(int result, const ENetEvent& record, EventRecord& event) noexcept {
+int Service(Host* host, EventRecord& event) noexcept {
+  ENetEvent record{};
+  const int result = enet_host_service(host, &record, 0);
   event.type = static_cast<int32_t>(record.type);
   event.peer = record.peer;
   event.channel = record.channelID;
@@ -65,22 +69,9 @@ int Record(int result, const ENetEvent& record, EventRecord& event) noexcept {
   return result;
 }
 
-}  // namespace
-
-int Service(Host* host, EventRecord& event) noexcept {
-  ENetEvent record{};
-  const int result = enet_host_service(host, &record, 0);
-  return Record(result, record, event);
-}
-
-int NextTakenEvent(Host* host, EventRecord& event) noexcept {
-  ENetEvent record{};
-  const int result = enet_host_check_events(host, &record);
-  return Record(result, record, event);
-}
-
 void ConfigurePeer(Peer* peer) noexcept {
   enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
+  enet_peer_ping_interval(peer, kPingMillis);
 }
 
 Packet* NewReliablePacket(std::size_t size) noexcept {
@@ -97,6 +88,36 @@ bool SendPacket(Peer* peer, Packet* packet) noexcept {
 
 void ReleaseIfUnsent(Packet* packet) noexcept {
   if (packet && packet->referenceCount == 0) enet_packet_destroy(packet);
+}
+
+void HoldPacket(Packet* packet) noexcept {
+  ++packet->referenceCount;
+}
+
+void DropHold(Packet* packet) noexcept {
+  if (--packet->referenceCount == 0) enet_packet_destroy(packet);
+}
+
+std::size_t WindowRoom(const Peer* peer) noexcept {
+  // As ENet sizes the window of reliable data in flight.
+  const std::size_t window = std::max<std::size_t>(
+      static_cast<std::size_t>(peer->packetThrottle) * peer->windowSize / ENET_PEER_PACKET_THROTTLE_SCALE,
+      peer->mtu);
+  return window > peer->reliableDataInTransit ? window - peer->reliableDataInTransit : 0;
+}
+
+uint32_t MillisSinceHeard(const Peer* peer) noexcept {
+  // ENet's clock is 32-bit milliseconds; a receive stamped after the last service counts as now.
+  const uint32_t since = peer->host->serviceTime - peer->lastReceiveTime;
+  return since < 0x80000000u ? since : 0;
+}
+
+bool NothingInFlight(const Peer* peer) noexcept {
+  return peer->reliableDataInTransit == 0;
+}
+
+std::size_t PacketSize(const Packet* packet) noexcept {
+  return packet->dataLength;
 }
 
 bool IsConnected(const Peer* peer) noexcept {

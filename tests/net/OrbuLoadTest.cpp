@@ -32,7 +32,8 @@ bool Soak() {
 void Print(const char* name, const Plan& plan, const Report& report) {
   std::printf(
       "%s: %d clients x %d objects at %d Hz for %.1f s (+%d killed): %lld changes, %lld seen by all, "
-      "p50 %.1f ms, p99 %.1f ms, max %.1f ms; hub CPU %.2f s, longest pump %.1f ms, RSS %lld -> %lld -> %lld kB; "
+      "p50 %.1f ms, p99 %.1f ms, max %.1f ms; hub CPU %.2f s, longest pump %.1f ms, RSS %lld -> %lld -> %lld "
+      "kB; "
       "settled in %.1f s; relay dropped %llu\n",
       name, plan.clients, plan.objects, plan.hz, report.trafficSeconds, plan.killed,
       static_cast<long long>(report.changes), static_cast<long long>(report.measured), report.p50Ms,

@@ -93,14 +93,16 @@ class LossyUdpRelay {
       for (const auto& [upstream, client] : clients_) watched.push_back({upstream, POLLIN, 0});
       int wait = 5;
       if (!queue_.empty()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(queue_.top().due - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(queue_.top().due - Clock::now());
         wait = static_cast<int>(std::clamp<int64_t>(left.count(), 0, 5));
       }
       poll(watched.data(), watched.size(), wait);
       sockaddr_in from{};
       socklen_t length = sizeof from;
       ssize_t n;
-      while ((n = recvfrom(listen_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length)) >= 0) {
+      while ((n = recvfrom(listen_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length)) >=
+             0) {
         auto found = upstreams_.find(Key(from));
         if (found == upstreams_.end()) {
           const int upstream = OpenSocket();
@@ -134,8 +136,8 @@ class LossyUdpRelay {
   std::mt19937 random_;
   int listen_ = -1;
   uint16_t port_ = 0;
-  std::map<uint64_t, int> upstreams_;     // client address -> its upstream socket
-  std::map<int, sockaddr_in> clients_;    // upstream socket -> its client
+  std::map<uint64_t, int> upstreams_;   // client address -> its upstream socket
+  std::map<int, sockaddr_in> clients_;  // upstream socket -> its client
   std::priority_queue<Datagram, std::vector<Datagram>, std::greater<>> queue_;
   std::atomic<bool> stop_{false};
   std::atomic<uint64_t> dropped_{0};

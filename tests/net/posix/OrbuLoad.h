@@ -34,13 +34,13 @@ using Clock = std::chrono::steady_clock;
 inline constexpr int32_t kKilledOwnerBase = 100;
 
 struct Plan {
-  int clients = 32;       // measured clients, on threads
-  int killed = 0;         // clients in child processes, killed with SIGKILL after killAfter
-  int objects = 20;       // objects each client owns
-  int hz = 30;            // changes of each object per second
-  double seconds = 2;     // traffic
-  double killAfter = 1;   // seconds into the traffic
-  bool lossy = false;     // 5 % loss, 20-60 ms delay with reordering between clients and hub
+  int clients = 32;         // measured clients, on threads
+  int killed = 0;           // clients in child processes, killed with SIGKILL after killAfter
+  int objects = 20;         // objects each client owns
+  int hz = 30;              // changes of each object per second
+  double seconds = 2;       // traffic
+  double killAfter = 1;     // seconds into the traffic
+  bool lossy = false;       // 5 % loss, 20-60 ms delay with reordering between clients and hub
   double settleLimit = 40;  // seconds to wait for convergence after the traffic
 };
 
@@ -212,15 +212,17 @@ inline pid_t StartKillableClient(int32_t port, int32_t owner, const Plan& plan) 
 // What the run's threads share.
 struct Shared {
   explicit Shared(const Plan& runPlan)
-      : plan(runPlan), maxSeq(static_cast<int>(runPlan.seconds * runPlan.hz) + 2), finalSeq(runPlan.clients) {}
+      : plan(runPlan),
+        maxSeq(static_cast<int>(runPlan.seconds * runPlan.hz) + 2),
+        finalSeq(runPlan.clients) {}
   const Plan& plan;
   const int maxSeq;
   const Clock::time_point epoch = Clock::now();
   std::atomic<int> phase{0};  // 0 joining, 1 traffic, 2 settling, 3 leaving
   std::atomic<int> dialled{0};
   std::atomic<int> failed{0};
-  std::atomic<int> ready{0};      // clients that see every other client's objects
-  std::atomic<int> converged{0};  // clients that hold every owner's final state
+  std::atomic<int> ready{0};                   // clients that see every other client's objects
+  std::atomic<int> converged{0};               // clients that hold every owner's final state
   std::vector<std::atomic<int32_t>> finalSeq;  // -1 until the owner has stopped
   int64_t Micros() const {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - epoch).count();
@@ -258,7 +260,8 @@ class Client {
       if (phase == 1 && seq + 1 < shared_.maxSeq &&
           Clock::now() >= trafficStart + std::chrono::microseconds(1000000LL * seq / plan.hz)) {
         Change(own, owner_, ++seq);
-        for (int i = 0; i < plan.objects; ++i) sent_[static_cast<std::size_t>(i * shared_.maxSeq + seq)] = shared_.Micros();
+        for (int i = 0; i < plan.objects; ++i)
+          sent_[static_cast<std::size_t>(i * shared_.maxSeq + seq)] = shared_.Micros();
       }
       if (phase >= 2 && shared_.finalSeq[owner_] < 0) shared_.finalSeq[owner_] = seq;
       PumpOrbuHost(host);
@@ -283,7 +286,8 @@ class Client {
     for (int i = 0; i < plan.objects; ++i) {
       for (int s = 1; s < shared_.maxSeq; ++s) {
         const std::size_t at = static_cast<std::size_t>(i * shared_.maxSeq + s);
-        const int64_t arrival = arrived_[static_cast<std::size_t>(owner * plan.objects * shared_.maxSeq) + at];
+        const int64_t arrival =
+            arrived_[static_cast<std::size_t>(owner * plan.objects * shared_.maxSeq) + at];
         latest[at] = latest[at] < 0 || arrival < 0 ? -1 : std::max(latest[at], arrival);
       }
     }
@@ -347,7 +351,8 @@ class Client {
 
 inline double Percentile(std::vector<double>& values, double fraction) {
   if (values.empty()) return 0;
-  const std::size_t at = std::min(values.size() - 1, static_cast<std::size_t>(fraction * static_cast<double>(values.size())));
+  const std::size_t at =
+      std::min(values.size() - 1, static_cast<std::size_t>(fraction * static_cast<double>(values.size())));
   std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
   return values[at];
 }
@@ -359,9 +364,11 @@ inline Report Run(const Plan& plan) {
   if (hub.Port() == 0) return report;
   report.hubStart = hub.Query();
   std::vector<pid_t> killable;
-  for (int k = 0; k < plan.killed; ++k) killable.push_back(StartKillableClient(hub.Port(), kKilledOwnerBase + k, plan));
+  for (int k = 0; k < plan.killed; ++k)
+    killable.push_back(StartKillableClient(hub.Port(), kKilledOwnerBase + k, plan));
   std::unique_ptr<LossyUdpRelay> relay;
-  if (plan.lossy) relay = std::make_unique<LossyUdpRelay>(static_cast<uint16_t>(hub.Port()), 0.05, 20, 60, 23);
+  if (plan.lossy)
+    relay = std::make_unique<LossyUdpRelay>(static_cast<uint16_t>(hub.Port()), 0.05, 20, 60, 23);
   const int32_t port = relay ? relay->Port() : hub.Port();
 
   Shared shared(plan);
@@ -377,7 +384,8 @@ inline Report Run(const Plan& plan) {
     while (!done() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return done();
   };
-  const bool joined = waitFor([&] { return shared.ready + shared.failed == plan.clients; }, 60) && shared.failed == 0;
+  const bool joined =
+      waitFor([&] { return shared.ready + shared.failed == plan.clients; }, 60) && shared.failed == 0;
   if (joined) {
     const auto start = Clock::now();
     shared.phase = 1;
@@ -399,7 +407,8 @@ inline Report Run(const Plan& plan) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
   }
-  report.hubEnd = hub.QueryUntil([](const HubStats& stats) { return stats.peers == 0 && stats.objects == 0; }, 20);
+  report.hubEnd =
+      hub.QueryUntil([](const HubStats& stats) { return stats.peers == 0 && stats.objects == 0; }, 20);
   if (relay) report.relayDropped = relay->Dropped();
 
   // Each change's latency: from its owner's send to its last receiver's unpacking.
