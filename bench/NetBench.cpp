@@ -2,6 +2,7 @@
 // protocol against reading the same file directly and against a plain client of the same
 // server, in the same run.
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -229,6 +230,36 @@ void BM_HttpStreamReadIntoOneBuffer(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
 }
 BENCHMARK(BM_HttpStreamReadIntoOneBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// libcurl fetching the same file into memory the usual way: its write callback appends each
+// piece to a growing buffer.
+void BM_LibcurlBaseline(benchmark::State& state) {
+  const auto& server = *Served().server;
+  if (!server.Ready()) {
+    state.SkipWithError(server.Error().c_str());
+    return;
+  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/big.bin";
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  for (auto _ : state) {
+    CURL* curl = curl_easy_init();
+    std::string body;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char* data, std::size_t size, std::size_t count, void* out) {
+          static_cast<std::string*>(out)->append(data, size * count);
+          return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    if (curl_easy_perform(curl) != CURLE_OK || body.size() != kServedFile)
+      state.SkipWithError("libcurl failed");
+    curl_easy_cleanup(curl);
+    benchmark::DoNotOptimize(body.data());
+  }
+  curl_global_cleanup();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
+}
+BENCHMARK(BM_LibcurlBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LoadAllBytesHttp(benchmark::State& state) {
   InitHttpStreamModule();

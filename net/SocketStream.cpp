@@ -29,6 +29,23 @@ int32_t TSocketStream::ReadBytes(void* buffer, int32_t count) {
   return count;
 }
 
+String TSocketStream::ReadLine() {
+  std::string line;
+  uint8_t block[4096];
+  bool ended = false;
+  while (!ended && socket_) {
+    const int32_t peeked = socket_->ReceiveBytes(block, sizeof block, kSocketFlagPeek);
+    if (peeked <= 0) break;
+    auto taken = static_cast<int32_t>(TakeLineBytes(block, static_cast<std::size_t>(peeked), line, ended));
+    while (taken > 0) {
+      const int32_t n = socket_->ReceiveBytes(block, taken, 0);
+      if (n <= 0) return String::FromBytes(line.data(), line.size());
+      taken -= n;
+    }
+  }
+  return String::FromBytes(line.data(), line.size());
+}
+
 bool TSocketStream::Eof() {
   if (socket_ && socket_->IsConnected() != 0) return false;
   Close();

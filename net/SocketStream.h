@@ -23,6 +23,9 @@ class TSocketStream : public TStream {
   // As TStream::ReadBytes, but asks whether the stream has ended only when a read brings
   // nothing rather than before every read.
   int32_t ReadBytes(void* buffer, int32_t count) override;
+  // As TStream's, but a block at a time: what waits is peeked at, and only the line's bytes
+  // are taken from the socket.
+  String ReadLine() override;
   // Closes the socket when the stream owns it, and lets go of it; nothing once closed.
   void Close() override;
 

@@ -27,6 +27,9 @@ class TRamStream : public TStream {
   int32_t Read(void* buffer, int32_t count) override;
   // Copies in up to `count` bytes, never past the block; 0 when not writeable or full.
   int32_t Write(const void* buffer, int32_t count) override;
+  // As TStream's, taken straight from the block.
+  int32_t ReadByte() override;
+  String ReadLine() override;
 
  private:
   TRamStream() = default;

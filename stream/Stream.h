@@ -2,7 +2,9 @@
 // them, the stream exceptions, and the free-function forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "runtime/Object.h"
 #include "runtime/String.h"
@@ -147,6 +149,15 @@ String ReadString(const Ref<TStream>& stream, int32_t length);
 void WriteString(const Ref<TStream>& stream, const String& text);
 String ReadLine(const Ref<TStream>& stream);
 bool WriteLine(const Ref<TStream>& stream, const String& text);
+
+// Takes the bytes of one line from `bytes` as ReadLine reads them: up to and including the
+// first LF or NUL, which ends the line and is not kept; CRs are dropped. Appends the kept
+// bytes to `line`; answers how many bytes were taken and sets `ended` when a line end was among
+// them. For streams that can look ahead of what they hand out.
+std::size_t TakeLineBytes(const uint8_t* bytes, std::size_t count, std::string& line, bool& ended);
+// The usual case of the same: a line that ends within `bytes` and holds no CR is made into
+// `line` at once, and `taken` is set; false, taking nothing, for any other.
+bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken);
 
 // Buffer size for callers of the copy functions with no preference.
 inline constexpr int32_t kDefaultCopyBufferSize = 4096;
