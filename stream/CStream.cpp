@@ -124,6 +124,17 @@ int32_t TCStream::ReadByte() {
   return TStream::ReadByte();
 }
 
+std::span<const uint8_t> TCStream::BytesAhead() {
+  if (file_ == nullptr || pos_ < 0 || pos_ >= size_) return {};
+  if (aheadAt_ == aheadEnd_ && !FillAhead()) return {};
+  return {ahead_.get() + aheadAt_, static_cast<std::size_t>(std::min(aheadEnd_ - aheadAt_, size_ - pos_))};
+}
+
+void TCStream::SkipAhead(int32_t count) {
+  aheadAt_ += count;
+  pos_ += count;
+}
+
 String TCStream::ReadLine() {
   if (file_ == nullptr || pos_ < 0) return TStream::ReadLine();
   String whole;

@@ -28,6 +28,8 @@ class TCStream : public TStream {
 
   // What this stream read and wrote since it opened or last moved.
   int32_t Pos() override { return pos_; }
+  // Whether Pos has reached Size.
+  bool Eof() override { return pos_ == size_; }
   // The file's size when opened, grown by this stream's own writes.
   int32_t Size() override { return size_; }
   // Moves to `position` (a negative one counts as 0); answers the position reached, -1 once
@@ -44,6 +46,9 @@ class TCStream : public TStream {
   // As TStream's, served from the read-ahead.
   int32_t ReadByte() override;
   String ReadLine() override;
+  // The read-ahead, up to the file's size.
+  std::span<const uint8_t> BytesAhead() override;
+  void SkipAhead(int32_t count) override;
 
   // The Mode the file was opened with.
   int32_t OpenMode() const noexcept { return mode_; }

@@ -27,6 +27,15 @@ int32_t TRamStream::ReadByte() {
   return TStream::ReadByte();
 }
 
+std::span<const uint8_t> TRamStream::BytesAhead() {
+  if (!readable_ || pos_ >= size_) return {};
+  return {buf_ + pos_, static_cast<std::size_t>(size_ - pos_)};
+}
+
+void TRamStream::SkipAhead(int32_t count) {
+  pos_ += count;
+}
+
 String TRamStream::ReadLine() {
   if (!readable_ || pos_ >= size_) return TStream::ReadLine();
   String whole;

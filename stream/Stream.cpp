@@ -204,6 +204,11 @@ bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::s
   return true;
 }
 
+std::span<const uint8_t> TStream::BytesAhead() {
+  return {};
+}
+void TStream::SkipAhead(int32_t) {}
+
 // ---- TStreamWrapper: forwards to the wrapped stream ----
 
 void TStreamWrapper::SetStream(const Ref<TStream>& stream) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "runtime/Object.h"
@@ -78,6 +79,13 @@ class TStream : public TIO {
   // Hooks for object-serialising streams; here they throw "Unable to read/write object".
   virtual Ref<Object> ReadObject();
   virtual void WriteObject(const Ref<Object>& object);
+
+  // The bytes a stream that reads ahead holds from its position on, which its next reads hand
+  // out, without taking them; it may read ahead to have some (waiting as a read would). Empty
+  // here, and wherever the stream has ended. Lets text be decoded a block at a time.
+  virtual std::span<const uint8_t> BytesAhead();
+  // Takes the first `count` bytes of BytesAhead as a read would.
+  virtual void SkipAhead(int32_t count);
 };
 
 // A stream that forwards every operation to the stream it wraps (ReadBytes, WriteBytes and
