@@ -28,6 +28,11 @@ constexpr std::size_t kChannelCount = 1;
 // A quiet peer is pinged this often, so that a peer that answers is heard from within about
 // this time plus a round trip.
 constexpr uint32_t kPingMillis = 250;
+// The most reliable data the host lets be in flight to one peer. ENet looks for each
+// acknowledgement, and walks what it resends, command by command: with small packets a full
+// 64 KiB window is thousands of commands, which makes every acknowledgement and timeout
+// costly just when a peer falls behind.
+constexpr std::size_t kMostInFlight = 16 << 10;
 
 }  // namespace
 
@@ -99,10 +104,12 @@ void DropHold(Packet* packet) noexcept {
 }
 
 std::size_t WindowRoom(const Peer* peer) noexcept {
-  // As ENet sizes the window of reliable data in flight.
-  const std::size_t window = std::max<std::size_t>(
-      static_cast<std::size_t>(peer->packetThrottle) * peer->windowSize / ENET_PEER_PACKET_THROTTLE_SCALE,
-      peer->mtu);
+  // As ENet sizes the window of reliable data in flight, but no more than kMostInFlight.
+  const std::size_t window =
+      std::max<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(peer->packetThrottle) *
+                                                      peer->windowSize / ENET_PEER_PACKET_THROTTLE_SCALE,
+                                                  kMostInFlight),
+                            peer->mtu);
   return window > peer->reliableDataInTransit ? window - peer->reliableDataInTransit : 0;
 }
 

@@ -34,13 +34,13 @@ void Print(const char* name, const Plan& plan, const Report& report) {
       "%s: %d clients x %d objects at %d Hz for %.1f s (+%d killed): %lld changes, %lld seen by all, "
       "p50 %.1f ms, p99 %.1f ms, max %.1f ms; hub CPU %.2f s, longest pump %.1f ms, RSS %lld -> %lld -> %lld "
       "kB; "
-      "settled in %.1f s; relay dropped %llu\n",
+      "settled in %.1f s; relay dropped %llu; clients dropped %d\n",
       name, plan.clients, plan.objects, plan.hz, report.trafficSeconds, plan.killed,
       static_cast<long long>(report.changes), static_cast<long long>(report.measured), report.p50Ms,
-      report.p99Ms, report.maxMs, report.hubLoaded.cpuSeconds - report.hubStart.cpuSeconds,
+      report.p99Ms, report.maxMs, report.hubLoaded.cpuSeconds - report.hubTraffic.cpuSeconds,
       report.hubLoaded.longestPumpMs, static_cast<long long>(report.hubStart.rssKb),
       static_cast<long long>(report.hubLoaded.rssKb), static_cast<long long>(report.hubEnd.rssKb),
-      report.settleSeconds, static_cast<unsigned long long>(report.relayDropped));
+      report.settleSeconds, static_cast<unsigned long long>(report.relayDropped), report.droppedClients);
 }
 
 // What every run must end with: each client held every owner's final state, every change
@@ -51,11 +51,14 @@ void ExpectSound(const Report& report) {
   EXPECT_EQ(report.measured, report.changes);
   EXPECT_EQ(report.hubEnd.peers, 0);
   EXPECT_EQ(report.hubEnd.objects, 0);
+  EXPECT_EQ(report.droppedClients, 0);
 }
 
-TEST(OrbuLoadTest, ThirtyTwoClientsConvergeOnTheOwnersFinalState) {
+// 32 clients with CORVEX_ORBU_SOAK; 16 otherwise, as 33 busy threads on a loaded two-core
+// machine starve some clients long enough for ENet to time them out.
+TEST(OrbuLoadTest, ManyClientsConvergeOnTheOwnersFinalState) {
   Plan plan;
-  plan.clients = kSanitized ? 8 : 32;
+  plan.clients = Soak() ? 32 : kSanitized ? 8 : 16;
   plan.seconds = Soak() ? 10 : 2;
   const Report report = orbuload::Run(plan);
   Print("scale", plan, report);

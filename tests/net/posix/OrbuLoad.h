@@ -7,6 +7,7 @@
 #pragma once
 
 #include <enet/enet.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -59,8 +60,12 @@ struct Report {
   double p50Ms = 0, p99Ms = 0, maxMs = 0;
   double trafficSeconds = 0;
   double settleSeconds = 0;
-  HubStats hubStart, hubLoaded, hubEnd;
+  HubStats hubStart;    // before any client
+  HubStats hubTraffic;  // every client joined, as the traffic starts
+  HubStats hubLoaded;   // as the traffic ends
+  HubStats hubEnd;      // every client gone
   uint64_t relayDropped = 0;
+  int droppedClients = 0;  // clients the hub lost
 };
 
 inline int64_t RssKb() {
@@ -145,6 +150,8 @@ class HubProcess {
       if ((watched[0].revents & (POLLIN | POLLHUP)) == 0) continue;
       char byte = 'Q';
       if (read(command, &byte, 1) != 1 || byte == 'Q') _exit(0);
+      // What the hub holds, not what the allocator kept from earlier peaks.
+      malloc_trim(0);
       HubStats stats{hub->peers->Count(), hub->objects->Count(), CpuSeconds(), RssKb(), longest};
       longest = 0;
       if (write(reply, &stats, sizeof stats) != sizeof stats) _exit(1);
@@ -223,6 +230,7 @@ struct Shared {
   std::atomic<int> failed{0};
   std::atomic<int> ready{0};                   // clients that see every other client's objects
   std::atomic<int> converged{0};               // clients that hold every owner's final state
+  std::atomic<int> dropped{0};                 // clients that lost their connection to the hub
   std::vector<std::atomic<int32_t>> finalSeq;  // -1 until the owner has stopped
   int64_t Micros() const {
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - epoch).count();
@@ -277,6 +285,7 @@ class Client {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    if (host->peers->IsEmpty()) ++shared_.dropped;
     ShutOrbuHost(host);
   }
 
@@ -387,6 +396,7 @@ inline Report Run(const Plan& plan) {
   const bool joined =
       waitFor([&] { return shared.ready + shared.failed == plan.clients; }, 60) && shared.failed == 0;
   if (joined) {
+    report.hubTraffic = hub.Query();
     const auto start = Clock::now();
     shared.phase = 1;
     if (!killable.empty()) {
@@ -403,6 +413,7 @@ inline Report Run(const Plan& plan) {
   }
   shared.phase = 3;
   for (std::thread& thread : threads) thread.join();
+  report.droppedClients = shared.dropped;
   for (const pid_t pid : killable) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
