@@ -237,6 +237,7 @@ void BM_HubUnderLoad(benchmark::State& state) {
   orbuload::Report report;
   for (auto _ : state) report = orbuload::Run(plan);
   state.counters["converged"] = report.converged ? 1 : 0;
+  state.counters["clients_dropped"] = report.droppedClients;
   state.counters["changes_in_per_s"] = static_cast<double>(report.changes) / report.trafficSeconds;
   state.counters["p50_ms"] = report.p50Ms;
   state.counters["p99_ms"] = report.p99Ms;
