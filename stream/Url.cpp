@@ -147,6 +147,7 @@ ByteArray ReadRest(TStream& stream) {
     blockSize = std::min(blockSize * 2, kLargestBlock);
   }
   ByteArray bytes(static_cast<int32_t>(total));
+  if (total == 0) return bytes;
   uint8_t* at = bytes.Data();
   for (std::size_t i = 0; i < blocks.size(); ++i) {
     std::memcpy(at, blocks[i].get(), static_cast<std::size_t>(lengths[i]));

@@ -67,7 +67,7 @@ TEST(OrbuLoadTest, ManyClientsConvergeOnTheOwnersFinalState) {
 
 TEST(OrbuLoadTest, ThroughALossyReorderingRelayEverythingConverges) {
   Plan plan;
-  plan.clients = Soak() ? 32 : 8;
+  plan.clients = Soak() ? 32 : kSanitized ? 4 : 8;
   plan.seconds = Soak() ? 10 : 2;
   plan.lossy = true;
   const Report report = orbuload::Run(plan);
@@ -79,8 +79,8 @@ TEST(OrbuLoadTest, ThroughALossyReorderingRelayEverythingConverges) {
 // The killed clients' objects must be closed on every other client before the run converges.
 TEST(OrbuLoadTest, KilledClientsAreTimedOutAndTheirObjectsClosedEverywhere) {
   Plan plan;
-  plan.clients = 15;
-  plan.killed = 5;
+  plan.clients = kSanitized ? 6 : 15;
+  plan.killed = kSanitized ? 2 : 5;
   plan.seconds = Soak() ? 10 : 3;
   plan.killAfter = 1;
   const Report report = orbuload::Run(plan);
@@ -95,7 +95,7 @@ TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
   const auto empty = [](const HubStats& stats) { return stats.peers == 0 && stats.objects == 0; };
   orbuload::Churn(hub.Port(), 8, 1);  // warms the hub's allocations up
   const HubStats start = hub.QueryUntil(empty, 20);
-  const int threads = Soak() ? 24 : 8;
+  const int threads = Soak() ? 24 : kSanitized ? 4 : 8;
   const int sessions = orbuload::Churn(hub.Port(), threads, Soak() ? 30 : 3);
   // A client whose goodbye was lost is timed out by ENet within its 30 s at most.
   const HubStats end = hub.QueryUntil(empty, 40);
@@ -104,7 +104,8 @@ TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
   EXPECT_GT(sessions, threads);
   EXPECT_EQ(end.peers, 0);
   EXPECT_EQ(end.objects, 0);
-  EXPECT_LE(end.rssKb, start.rssKb + 1024);
+  // AddressSanitizer keeps freed memory in quarantine, so the hub's size says nothing there.
+  if (!kSanitized) EXPECT_LE(end.rssKb, start.rssKb + 1024);
 }
 
 }  // namespace
