@@ -2,7 +2,11 @@
 // protocol against reading the same file directly and against a plain client of the same
 // server, in the same run.
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -139,6 +143,79 @@ void BM_PullSocketStreamReadBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_PullSocketStreamReadBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// ---- lines over a socket ----
+
+constexpr std::size_t kLineData = 4u << 20;
+
+// A server that answers each connection with kLineData bytes of 24-byte lines and closes it.
+class LineServer {
+ public:
+  LineServer() {
+    for (std::size_t i = 0; i < kLineData; ++i)
+      lines_ += (i % 24 == 23) ? '\n' : static_cast<char>('a' + i % 23);
+    listener_ = TSocket::NewTcp();
+    listener_->BindPort(0);
+    listener_->StartListening(4);
+    thread_ = std::thread([this] {
+      while (!stopping_) {
+        const Ref<TSocket> connection = listener_->AcceptWithin(50);
+        if (!connection) continue;
+        bench::PlainSendAll(connection->Handle(), lines_.data(), lines_.size());
+        connection->Close();
+      }
+    });
+  }
+  ~LineServer() {
+    stopping_ = true;
+    thread_.join();
+    listener_->Close();
+  }
+  LineServer(const LineServer&) = delete;
+  LineServer& operator=(const LineServer&) = delete;
+
+  Ref<TSocket> Connect() const {
+    const Ref<TSocket> socket = TSocket::NewTcp();
+    socket->ConnectTo(kLoopback, listener_->LocalPortNumber());
+    return socket;
+  }
+
+ private:
+  std::string lines_;
+  Ref<TSocket> listener_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+// fgets over the connection, through a stdio stream on a copy of its descriptor.
+void BM_FgetsSocketBaseline(benchmark::State& state) {
+  LineServer server;
+  for (auto _ : state) {
+    const Ref<TSocket> socket = server.Connect();
+    std::FILE* file = fdopen(dup(socket->Handle()), "rb");
+    char line[1024];
+    int lines = 0;
+    while (std::fgets(line, sizeof line, file) != nullptr) ++lines;
+    std::fclose(file);
+    socket->Close();
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
+}
+BENCHMARK(BM_FgetsSocketBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReadLineSocketStream(benchmark::State& state) {
+  LineServer server;
+  for (auto _ : state) {
+    const Ref<TSocketStream> stream = TSocketStream::Wrap(server.Connect(), 1);
+    int32_t lines = 0;
+    while (!stream->Eof()) lines += stream->ReadLine().Length() > 0;
+    stream->Close();
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
+}
+BENCHMARK(BM_ReadLineSocketStream)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // ---- http ----
 
 constexpr std::size_t kServedFile = 16u << 20;
@@ -229,6 +306,36 @@ void BM_HttpStreamReadIntoOneBuffer(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
 }
 BENCHMARK(BM_HttpStreamReadIntoOneBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// libcurl fetching the same file into memory the usual way: its write callback appends each
+// piece to a growing buffer.
+void BM_LibcurlBaseline(benchmark::State& state) {
+  const auto& server = *Served().server;
+  if (!server.Ready()) {
+    state.SkipWithError(server.Error().c_str());
+    return;
+  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/big.bin";
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  for (auto _ : state) {
+    CURL* curl = curl_easy_init();
+    std::string body;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char* data, std::size_t size, std::size_t count, void* out) {
+          static_cast<std::string*>(out)->append(data, size * count);
+          return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    if (curl_easy_perform(curl) != CURLE_OK || body.size() != kServedFile)
+      state.SkipWithError("libcurl failed");
+    curl_easy_cleanup(curl);
+    benchmark::DoNotOptimize(body.data());
+  }
+  curl_global_cleanup();
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kServedFile));
+}
+BENCHMARK(BM_LibcurlBaseline)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LoadAllBytesHttp(benchmark::State& state) {
   InitHttpStreamModule();

@@ -12,6 +12,7 @@
 #include "startup/FrameworkModules.h"
 #include "stream/Bank.h"
 #include "stream/RamStream.h"
+#include "stream/TextStream.h"
 #include "stream/Url.h"
 
 namespace corvex {
@@ -20,11 +21,13 @@ namespace {
 // A scratch file of `bytes` bytes (raw, or short text lines), made once and then reused.
 std::string ScratchFile(std::size_t bytes, bool lines) {
   const std::string path = (std::filesystem::temp_directory_path() /
-          ("corvex-bench-" + std::to_string(bytes) + (lines ? "-lines" : "-raw"))).string();
+                            ("corvex-bench-" + std::to_string(bytes) + (lines ? "-lines" : "-raw")))
+                               .string();
   if (!std::filesystem::exists(path) || std::filesystem::file_size(path) != bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     for (std::size_t i = 0; i < bytes; ++i) {
-      const int byte = lines ? (i % 24 == 23 ? '\n' : 'a' + static_cast<int>(i % 23)) : static_cast<int>(i * 131);
+      const int byte =
+          lines ? (i % 24 == 23 ? '\n' : 'a' + static_cast<int>(i % 23)) : static_cast<int>(i * 131);
       std::fputc(byte, file);
     }
     std::fclose(file);
@@ -110,6 +113,43 @@ void BM_ReadLineFileStream(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
 }
 BENCHMARK(BM_ReadLineFileStream)->Unit(benchmark::kMillisecond);
+
+// Text streams (Latin-1) over a file and a memory stream: whole lines, and one character at a
+// time until the end.
+template <bool kLines>
+void TextReads(benchmark::State& state, bool file) {
+  InitFrameworkModules();
+  const std::string path = ScratchFile(kLineData, true);
+  std::string text;
+  for (std::size_t i = 0; i < kLineData; ++i) text += (i % 24 == 23) ? '\n' : static_cast<char>('a' + i % 23);
+  for (auto _ : state) {
+    const Ref<TStream> source =
+        file ? OpenReadStream(String(path.c_str()))
+             : Ref<TStream>(NewMemoryStream(text.data(), static_cast<int32_t>(text.size()), true, false));
+    const Ref<TTextStream> stream = TTextStream::Create(source, ENCODING_LATIN1);
+    int64_t seen = 0;
+    while (!stream->Eof()) seen += kLines ? stream->ReadLine().Length() : stream->ReadChar();
+    source->Close();
+    benchmark::DoNotOptimize(seen);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
+}
+void BM_TextReadLineFile(benchmark::State& state) {
+  TextReads<true>(state, true);
+}
+BENCHMARK(BM_TextReadLineFile)->Unit(benchmark::kMillisecond);
+void BM_TextReadCharFile(benchmark::State& state) {
+  TextReads<false>(state, true);
+}
+BENCHMARK(BM_TextReadCharFile)->Unit(benchmark::kMillisecond);
+void BM_TextReadLineMemory(benchmark::State& state) {
+  TextReads<true>(state, false);
+}
+BENCHMARK(BM_TextReadLineMemory)->Unit(benchmark::kMillisecond);
+void BM_TextReadCharMemory(benchmark::State& state) {
+  TextReads<false>(state, false);
+}
+BENCHMARK(BM_TextReadCharMemory)->Unit(benchmark::kMillisecond);
 
 // Writes a list of 100,000 eight-byte banks to a bank stream and reads it back.
 void BM_DataStreamBankList(benchmark::State& state) {

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <string>
 
-#include "net/SocketPlatform.h"
 #include "net/SocketStream.h"
 #include "runtime/LastError.h"
 #include "runtime/Module.h"
@@ -67,7 +66,7 @@ HeadResult SkipResponseHead(TSocketStream& stream, std::string& statusLine) {
       if (left <= 0) return HeadResult::kRefused;
       wait = static_cast<int32_t>(left);
     }
-    const int32_t readable = platform::WaitUntilReadable(socket.Handle(), wait);
+    const int32_t readable = socket.WaitReadable(wait);
     if (readable < 0) return HeadResult::kRefused;
     if (readable == 0) continue;  // the deadline check above ends the wait
     const int32_t peeked = socket.ReceiveBytes(block, sizeof block, kSocketFlagPeek);

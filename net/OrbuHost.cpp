@@ -1,5 +1,6 @@
 #include "net/OrbuHost.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "net/Socket.h"
@@ -21,6 +22,18 @@ Ref<TOrbuObject> AsObject(const Ref<Object>& item) {
   return Ref<TOrbuObject>(static_cast<TOrbuObject*>(item.Get()));
 }
 
+// A reliable packet of the message as it goes on the wire with `id`; null when ENet has none.
+enet::Packet* WirePacket(int32_t id, const TOrbuMsg& msg) {
+  const auto size = static_cast<std::size_t>(2 + msg.data.Length());
+  enet::Packet* packet = enet::NewReliablePacket(size);
+  if (!packet) return nullptr;
+  uint8_t* bytes = enet::PacketData(packet);
+  bytes[0] = static_cast<uint8_t>(id / 256 + msg.state * 16);
+  bytes[1] = static_cast<uint8_t>(id % 256);
+  std::copy(msg.data.begin(), msg.data.end(), bytes + 2);
+  return packet;
+}
+
 }  // namespace
 
 ENetEvent::~ENetEvent() {
@@ -31,9 +44,59 @@ enet::Packet* ENetEvent::TakePacket() noexcept {
   return std::exchange(packet, nullptr);
 }
 
+TOrbuPeer::~TOrbuPeer() {
+  DropHeld();
+}
+
 void TOrbuPeer::Disconnect() {
+  DropHeld();
   if (enetPeer) enet::Disconnect(enetPeer);
   enetPeer = nullptr;
+}
+
+// A peer not heard from for this long has vanished or stalled: its packets are held, since
+// ENet, retransmitting to it, would take more of them in each time its window seems to open.
+constexpr uint32_t kSilentMillis = 500;
+
+bool TOrbuPeer::Fits(std::size_t size) const noexcept {
+  if (enet::MillisSinceHeard(enetPeer) > kSilentMillis) return false;
+  // A packet larger than the whole window goes alone once nothing else is under way.
+  const bool idle = queuedBytes_ == 0 && enet::NothingInFlight(enetPeer);
+  return idle || queuedBytes_ + size <= enet::WindowRoom(enetPeer);
+}
+
+bool TOrbuPeer::Deliver(enet::Packet* packet) {
+  if (!enetPeer) return false;
+  const std::size_t size = enet::PacketSize(packet);
+  if (held_.empty() && Fits(size)) {
+    if (!enet::SendPacket(enetPeer, packet)) return false;
+    queuedBytes_ += size;
+    return true;
+  }
+  enet::HoldPacket(packet);
+  held_.push_back(packet);
+  return true;
+}
+
+void TOrbuPeer::DeliverHeld() {
+  while (enetPeer && !held_.empty() && Fits(enet::PacketSize(held_.front()))) {
+    enet::Packet* packet = held_.front();
+    held_.pop_front();
+    const bool sent = enet::SendPacket(enetPeer, packet);
+    queuedBytes_ += enet::PacketSize(packet);
+    enet::DropHold(packet);
+    if (!sent) {
+      // The peer is on its way out; its disconnect event follows.
+      DropHeld();
+      break;
+    }
+  }
+  queuedBytes_ = 0;
+}
+
+void TOrbuPeer::DropHeld() noexcept {
+  for (enet::Packet* packet : held_) enet::DropHold(packet);
+  held_.clear();
 }
 
 void TOrbuPeer::MapId(int32_t local, int32_t remote) {
@@ -59,12 +122,10 @@ Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
 
 void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
   const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
-  std::vector<uint8_t> packet;
-  packet.reserve(static_cast<std::size_t>(2 + msg->data.Length()));
-  packet.push_back(static_cast<uint8_t>(id / 256 + msg->state * 16));
-  packet.push_back(static_cast<uint8_t>(id % 256));
-  packet.insert(packet.end(), msg->data.begin(), msg->data.end());
-  if (!enetPeer || !enet::SendReliable(enetPeer, packet)) throw TThrownString("ENet errror");
+  enet::Packet* packet = enetPeer ? WirePacket(id, *msg) : nullptr;
+  const bool sent = packet && Deliver(packet);
+  enet::ReleaseIfUnsent(packet);
+  if (!sent) throw TThrownString("ENet errror");
 }
 
 Ref<TOrbuPeer> TOrbuPeer::Create(enet::Peer* enetPeer) {
@@ -81,7 +142,8 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
-  for (;;) {
+  // A peer that never stops sending must not keep the pump from returning.
+  while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
     enet::EventRecord record;
     const int result = enet::Service(enetHost.get(), record);
@@ -103,22 +165,71 @@ void TOrbuHost::Pump() {
   closed->Clear();
   messages->Clear();
   SendLocalChanges();
-  for (;;) {
-    CollectEvents();
-    if (events->IsEmpty()) return;
+  // Events are collected once and handled together: servicing ENet between them would send
+  // each relayed packet in a datagram of its own and walk every peer's send queue each time.
+  // They are taken as plain records; events collected before (a dial leaves some) come first.
+  struct FlushAtEnd {
+    TOrbuHost& host;
+    ~FlushAtEnd() {
+      if (!host.enetHost) return;
+      for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
+      enet::Flush(host.enetHost.get());
+    }
+  } flush{*this};
+  while (!events->IsEmpty()) {
     const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
-    HandleEvent(*event);
+    HandleEvent(event->type, event->peer, event->TakePacket());
   }
+  if (!enetHost) return;
+  records_.clear();
+  bool failed = false;
+  while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
+    enet::EventRecord record;
+    const int result = enet::Service(enetHost.get(), record);
+    if (result == 0) break;
+    if (result < 0) {
+      failed = true;
+      break;
+    }
+    records_.push_back(record);
+  }
+  std::size_t at = 0;
+  try {
+    for (; at < records_.size(); ++at) {
+      const enet::EventRecord& record = records_[at];
+      HandleEvent(record.type, record.peer, record.packet);
+    }
+  } catch (...) {
+    for (++at; at < records_.size(); ++at) {
+      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
+    }
+    throw;
+  }
+  if (failed) throw TThrownString("Orbu error");
 }
 
 void TOrbuHost::SendLocalChanges() {
-  // When a send throws part-way, the dead objects stay listed until the next pump removes them.
+  if (pending_.empty()) return;
+  std::vector<Ref<TOrbuObject>> round;
+  round.swap(pending_);
+  std::sort(round.begin(), round.end(),
+            [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) { return a->listOrder < b->listOrder; });
+  for (const Ref<TOrbuObject>& object : round) object->pending = false;
   bool anyDead = false;
-  for (const Ref<Object>& item : *objects) {
-    auto* object = static_cast<TOrbuObject*>(item.Get());
-    const Ref<TOrbuMsg> msg = object->TakeChanges();
-    if (msg) Broadcast(msg, object->peer);
-    anyDead = anyDead || object->state == kOrbuDead;
+  std::size_t at = 0;
+  try {
+    for (; at < round.size(); ++at) {
+      TOrbuObject& object = *round[at];
+      const Ref<TOrbuMsg> msg = object.TakeChanges();
+      if (msg) Broadcast(msg, object.peer);
+      anyDead = anyDead || object.state == kOrbuDead;
+    }
+  } catch (...) {
+    // What was not taken yet, and the dead, wait for the next pump.
+    for (std::size_t i = 0; i < round.size(); ++i) {
+      if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
+    }
+    throw;
   }
   if (!anyDead) return;
   const Array<Ref<Object>> listed = objects->ToArray();
@@ -127,30 +238,43 @@ void TOrbuHost::SendLocalChanges() {
     const Ref<TOrbuObject> object = AsObject(item);
     if (object->state != kOrbuDead) {
       objects->AddLast(item);
-    } else if (!object->peer) {
-      UnregisterObject(object);
+      continue;
     }
+    object->listOrder = 0;
+    if (!object->peer) UnregisterObject(object);
   }
 }
 
-void TOrbuHost::HandleEvent(ENetEvent& event) {
-  const Ref<TOrbuPeer> peer = FindPeer(event.peer);
-  switch (event.type) {
+void TOrbuHost::MarkPending(TOrbuObject& object) {
+  if (object.pending) return;
+  object.pending = true;
+  pending_.emplace_back(&object);
+}
+
+void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
+  objects->AddLast(object);
+  object->listOrder = nextListOrder_++;
+  if (object->state != kOrbuSynced) MarkPending(*object);
+}
+
+void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet) {
+  struct Destroy {
+    enet::Packet* packet;
+    ~Destroy() {
+      if (packet) enet::DestroyPacket(packet);
+    }
+  } destroy{packet};
+  const Ref<TOrbuPeer> peer = FindPeer(enetPeer);
+  switch (type) {
     case kENetEventConnect:
-      AttachPeer(event.peer);
+      AttachPeer(enetPeer);
       break;
     case kENetEventDisconnect:
       if (peer) HandleDisconnect(peer);
       break;
-    case kENetEventReceive: {
-      enet::Packet* packet = event.TakePacket();
-      struct Destroy {
-        enet::Packet* packet;
-        ~Destroy() { enet::DestroyPacket(packet); }
-      } destroy{packet};
-      if (peer) HandleReceive(peer, enet::PacketBytes(packet));
+    case kENetEventReceive:
+      if (peer && packet) HandleReceive(peer, enet::PacketBytes(packet));
       break;
-    }
     default:
       throw TThrownString("Orbu error");
   }
@@ -159,13 +283,16 @@ void TOrbuHost::HandleEvent(ENetEvent& event) {
 void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
   for (const Ref<Object>& item : objects->ToArray()) {
     const Ref<TOrbuObject> object = AsObject(item);
-    if (object->peer != peer || object->state == kOrbuDead) continue;
+    // An object the peer closed in this pump is already unmapped, unregistered and listed as
+    // closed; its id may already belong to an object created since.
+    if (object->peer != peer || object->state == kOrbuDead || object->state == kOrbuClosed) continue;
     Broadcast(object->CloseMsg(), peer);
     peer->UnmapId(object->id);
     UnregisterObject(object);
     closed->AddLast(object);
     object->Close();
   }
+  peer->DropHeld();
   peer->enetPeer = nullptr;
   peers->Remove(peer);
 }
@@ -177,6 +304,8 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
     return LogLine(LogLevel::Warning, "Orbu: dropped a malformed packet");
   const int32_t wireId = WireId(packet);
   Ref<TOrbuObject> object;
+  // What the object will pack to at most once the message is applied; -1 when not known.
+  int32_t sizeBound = -1;
   switch (msg->state) {
     case kOrbuMessage: {
       const Ref<TOrbuObject> target = byId[msg->id];
@@ -200,16 +329,21 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       RegisterObject(object);
       peer->MapId(id, wireId);
       msg->id = id;
-      objects->AddLast(object);
+      sizeBound = msg->data.Length();
+      ListObject(object);
       created->AddLast(object);
       break;
     }
     case kOrbuModified:
       object = OwnedObject(*peer, wireId);
-      // Changes that would make the object too large to pack are dropped: a newcomer's welcome
-      // packs every object whole.
       if (!object) return;
-      if (object->PackedSizeWith(msg->data) > kOrbuMaxData) {
+      // Changes that would make the object too large to pack are dropped: a newcomer's welcome
+      // packs every object whole. A record adds at most its own bytes, so while the known bound
+      // stays small the slots need not be walked.
+      sizeBound =
+          object->packedSizeBound < 0 ? kOrbuMaxData + 1 : object->packedSizeBound + msg->data.Length();
+      if (sizeBound > kOrbuMaxData) sizeBound = object->PackedSizeWith(msg->data);
+      if (sizeBound > kOrbuMaxData) {
         return LogLine(LogLevel::Warning, "Orbu: dropped a change that would make an object too large");
       }
       modified->AddLast(object);
@@ -226,6 +360,7 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   }
   Broadcast(msg, peer);
   object->ApplyMsg(msg);
+  if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
 
 Ref<TOrbuObject> TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
@@ -245,6 +380,8 @@ void TOrbuHost::Shutdown() {
     enetHost.reset();
   }
   // Objects hold their host: letting go of them here ends that cycle.
+  for (const Ref<Object>& item : *objects) static_cast<TOrbuObject*>(item.Get())->listOrder = 0;
+  pending_.clear();
   events->Clear();
   objects->Clear();
   created->Clear();
@@ -255,10 +392,22 @@ void TOrbuHost::Shutdown() {
 }
 
 void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
+  // Messages to an object carry each peer's own id for it; everything else carries ours.
+  const bool samePacketForAll = msg->state != kOrbuMessage;
+  enet::Packet* packet = nullptr;
+  struct Release {
+    enet::Packet*& packet;
+    ~Release() { enet::ReleaseIfUnsent(packet); }
+  } release{packet};
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
     if (peer == except.Get() || !peer->IsConnected()) continue;
-    peer->Send(msg);
+    if (!samePacketForAll) {
+      peer->Send(msg);
+      continue;
+    }
+    if (!packet) packet = WirePacket(msg->id, *msg);
+    if (!packet || !peer->Deliver(packet)) throw TThrownString("ENet errror");
   }
 }
 
@@ -268,6 +417,7 @@ Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
   // A peer that left again before its connection was taken in gets nothing; its disconnect
   // event follows.
   if (!peer->IsConnected()) return peer;
+  enet::ConfigurePeer(enetPeer);
   for (const Ref<Object>& item : *objects) {
     const Ref<TOrbuObject> object = AsObject(item);
     // Remote objects that arrived in this pump were relayed before the newcomer came; it gets
@@ -303,7 +453,7 @@ Ref<TList> TOrbuHost::ClosedObjects() {
 Ref<TOrbuObject> TOrbuHost::NewLocalObject() {
   const Ref<TOrbuObject> object = TOrbuObject::Create(FreeId(), kOrbuCreated, Ref<TOrbuHost>(this), Null);
   RegisterObject(object);
-  objects->AddLast(object);
+  ListObject(object);
   return object;
 }
 

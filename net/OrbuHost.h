@@ -4,12 +4,20 @@
 // Each process runs one host. Its pump sends the changes of its own objects to every peer and
 // applies what the peers sent; a listening host relays whatever one peer sends to the others.
 // Peers are untrusted: a packet that is short, of an unknown state, names an object its sender
-// does not own, carries malformed slot records, or cannot be given an id is dropped before
-// anything is relayed, and the pump goes on serving everyone else.
+// does not own, or carries malformed slot records is dropped before anything is relayed, and
+// the pump goes on serving everyone else. So is an arriving object when all 4095 ids are taken:
+// a hub that threw "Out of Orbu object IDs" there would let one peer stop every pump, so only
+// the program's own NewLocalObject throws that text.
+//
+// A pump does a bounded amount of work: it takes in at most kOrbuEventsPerPump events (the rest
+// wait for the next pump), walks only the objects with something pending, and queues every
+// packet of the round, which leave together at one flush at its end, sharing datagrams.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
+#include <vector>
 
 #include "data/List.h"
 #include "net/OrbuObject.h"
@@ -25,6 +33,9 @@ inline constexpr int32_t kENetEventNone = 0;
 inline constexpr int32_t kENetEventConnect = 1;
 inline constexpr int32_t kENetEventDisconnect = 2;
 inline constexpr int32_t kENetEventReceive = 3;
+
+// The most events one pump collects and handles.
+inline constexpr int32_t kOrbuEventsPerPump = 4096;
 
 // One collected ENet event. A packet not taken by the pump is destroyed with the event.
 class ENetEvent : public Object {
@@ -59,22 +70,43 @@ class TOrbuPeer : public Object {
 
   // Whether the peer can still be sent to: not disconnected, not lost, not leaving.
   bool IsConnected() const noexcept;
+  // Queues the packet for the peer while it fits the peer's send window and the peer answers,
+  // else holds it: a queue in ENet beyond the window makes every later send walk past it, so a
+  // peer that vanished without a goodbye or acknowledges slowly would slow the sends to
+  // everyone. Held packets go to ENet in order as the window opens. False when ENet refused
+  // the packet.
+  bool Deliver(enet::Packet* packet);
+  // Hands held packets to ENet as far as the window has room; called before each flush, after
+  // which the queued bytes count from 0 again.
+  void DeliverHeld();
+  // Lets go of the packets held for the peer.
+  void DropHeld() noexcept;
+  ~TOrbuPeer() override;
 
   enet::Peer* enetPeer = nullptr;
   Array<int32_t> localToRemote;
   Array<int32_t> remoteToLocal;
+
+ private:
+  // Whether a packet of `size` bytes fits what the window has room for.
+  bool Fits(std::size_t size) const noexcept;
+
+  std::deque<enet::Packet*> held_;
+  std::size_t queuedBytes_ = 0;  // handed to ENet since the last flush
 };
 
 // A process's end of the shared objects: its own objects, those of its peers, and the pump.
 class TOrbuHost : public Object {
  public:
-  // Services ENet without waiting and queues every event it gives.
+  // Services ENet without waiting and queues the events it gives, until it has none or
+  // kOrbuEventsPerPump are waiting.
   virtual void CollectEvents();
   // Sends this host's changes, takes in the peers' and relays them; once per frame.
   virtual void Pump();
   // Disconnects every peer and destroys the ENet host; lets go of every object.
   virtual void Shutdown();
   // Sends the message to every peer but `except`; peers that are on their way out are skipped.
+  // The message is packed once and the same packet queued for every peer.
   virtual void Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except);
   // Takes in one packet the peer sent: checks it, applies it to the object it names and relays
   // it to the other peers; a packet that fails a check is dropped. The pump calls it for every
@@ -105,6 +137,8 @@ class TOrbuHost : public Object {
 
   // The port the ENet host is bound to; 0 without one.
   int32_t Port() const noexcept;
+  // Called by a listed object that leaves the synced state: the next pump takes its changes.
+  void MarkPending(TOrbuObject& object);
 
   enet::HostHandle enetHost;
   Ref<TList> events;
@@ -118,14 +152,23 @@ class TOrbuHost : public Object {
 
  private:
   Ref<TOrbuPeer> FindPeer(const enet::Peer* enetPeer) const;
+  // Appends the object to `objects`; its changes go out at the next pump.
+  void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
-  void HandleEvent(ENetEvent& event);
+  // Handles one event; the packet (null for none) is destroyed afterwards.
+  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
   Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
   // The lowest free id, or 0 when every id is taken.
   int32_t FindFreeId() const noexcept;
+
+  // Listed objects that have left the synced state since the last pump, in no order.
+  std::vector<Ref<TOrbuObject>> pending_;
+  // The events of the pump under way.
+  std::vector<enet::EventRecord> records_;
+  int64_t nextListOrder_ = 1;
 };
 
 // Object lists OrbuObjectList selects.

@@ -186,12 +186,17 @@ void TOrbuObject::Close() {
     case kOrbuModified:
     case kOrbuSynced:
       state = kOrbuClosed;
+      NotePending();
       break;
     case kOrbuClosed:
       break;
     default:
       throw TThrownString("Illegal object state");
   }
+}
+
+void TOrbuObject::NotePending() {
+  if (listOrder != 0 && !pending && host) host->MarkPending(*this);
 }
 
 void TOrbuObject::SetSlotInt(int32_t index, int32_t value) {
@@ -221,7 +226,11 @@ String TOrbuObject::SlotString(int32_t index) {
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
   Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
   modifiedMask = static_cast<int32_t>(static_cast<uint32_t>(modifiedMask) | 1u << index);
-  if (state == kOrbuSynced) state = kOrbuModified;
+  packedSizeBound = -1;
+  if (state == kOrbuSynced) {
+    state = kOrbuModified;
+    NotePending();
+  }
   return slot;
 }
 
@@ -242,6 +251,7 @@ Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
 void TOrbuObject::ApplyMsg(const Ref<TOrbuMsg>& msg) {
   UnpackSlots(msg->data);
   state = msg->state;
+  if (state != kOrbuSynced) NotePending();
 }
 
 Ref<TOrbuMsg> TOrbuObject::FullCreateMsg() {

@@ -123,6 +123,19 @@ class TOrbuObject : public Object {
   Ref<Object> target;
   Array<Ref<TOrbuSlot>> slots;
   int32_t modifiedMask = 0;
+
+  // Where the object stands in its host's `objects` (0: not listed there), so that a pump
+  // sends the changes it walks in creation order.
+  int64_t listOrder = 0;
+  // Whether the host's pump has the object among those with something pending.
+  bool pending = false;
+  // An upper bound of what the set slots pack to, kept by the host as peers' changes arrive;
+  // -1 (unknown) once the program writes a slot.
+  int32_t packedSizeBound = -1;
+
+ private:
+  // Tells a listed object's host that the object has left the synced state.
+  void NotePending();
 };
 
 }  // namespace corvex

@@ -64,11 +64,15 @@ int32_t TSocket::StartListening(int32_t backlog) {
 }
 
 Ref<TSocket> TSocket::AcceptWithin(int32_t milliseconds) {
-  if (handle_ < 0 || platform::WaitUntilReadable(handle_, milliseconds) != 1) return Null;
+  if (WaitReadable(milliseconds) != 1) return Null;
   // Every valid descriptor counts here, 0 included (it is free when standard input was closed);
   // refusing one would leave it open with nobody to close it.
   const platform::SocketHandle accepted = platform::AcceptOnSocket(handle_);
   return Wrap(accepted, 1);
+}
+
+int32_t TSocket::WaitReadable(int32_t milliseconds) {
+  return handle_ < 0 ? -1 : platform::WaitUntilReadable(handle_, milliseconds);
 }
 
 int32_t TSocket::BytesWaiting() {

@@ -64,6 +64,11 @@ class TSocket : public Object {
   // Reads the remote end from the platform (0 and 0 when it cannot tell).
   virtual void RefreshRemoteEnd();
 
+  // Waits at most `milliseconds` (negative: without limit) until bytes, the peer's close or a
+  // pending connection can be taken: 1 readable, 0 not within the time, -1 when closed or the
+  // wait fails.
+  int32_t WaitReadable(int32_t milliseconds);
+
   // A socket object for a platform socket, both ends refreshed; Null for a negative handle.
   static Ref<TSocket> Wrap(int32_t handle, int32_t autoClose);
   // A new datagram socket that closes its platform socket; Null on failure.

@@ -1,14 +1,47 @@
 #include "net/SocketStream.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "runtime/Module.h"
 
 namespace corvex {
 
+bool TSocketStream::FillAhead() {
+  if (!socket_) return false;
+  if (!ahead_) ahead_ = std::make_unique_for_overwrite<uint8_t[]>(kAheadSize);
+  aheadAt_ = 0;
+  aheadEnd_ = std::max(socket_->ReceiveBytes(ahead_.get(), kAheadSize, 0), 0);
+  return aheadEnd_ > 0;
+}
+
 int32_t TSocketStream::Read(void* buffer, int32_t count) {
   if (!socket_ || count <= 0) return 0;
-  return socket_->ReceiveBytes(buffer, count, 0);
+  if (aheadAt_ == aheadEnd_) {
+    // Large reads go straight into the caller's buffer.
+    if (count >= kAheadSize) return socket_->ReceiveBytes(buffer, count, 0);
+    if (!FillAhead()) return 0;
+  }
+  const int32_t n = std::min(count, aheadEnd_ - aheadAt_);
+  std::memcpy(buffer, ahead_.get() + aheadAt_, static_cast<std::size_t>(n));
+  aheadAt_ += n;
+  return n;
+}
+
+int32_t TSocketStream::ReadByte() {
+  if (aheadAt_ < aheadEnd_) return ahead_[static_cast<std::size_t>(aheadAt_++)];
+  return TStream::ReadByte();
+}
+
+std::span<const uint8_t> TSocketStream::BytesAhead() {
+  if (aheadAt_ == aheadEnd_ && !FillAhead()) return {};
+  return {ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_)};
+}
+
+void TSocketStream::SkipAhead(int32_t count) {
+  aheadAt_ += count;
 }
 
 int32_t TSocketStream::Write(const void* buffer, int32_t count) {
@@ -31,7 +64,18 @@ int32_t TSocketStream::ReadBytes(void* buffer, int32_t count) {
   return count;
 }
 
+String TSocketStream::ReadLine() {
+  std::string line;
+  bool ended = false;
+  while (!ended && (aheadAt_ < aheadEnd_ || FillAhead())) {
+    aheadAt_ += static_cast<int32_t>(
+        TakeLineBytes(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), line, ended));
+  }
+  return String::FromBytes(line.data(), line.size());
+}
+
 bool TSocketStream::Eof() {
+  if (aheadAt_ < aheadEnd_) return false;
   if (socket_ && socket_->IsConnected() != 0) return false;
   Close();
   return true;
@@ -41,11 +85,16 @@ void TSocketStream::Close() {
   if (!socket_) return;
   if (autoClose_ != 0) socket_->Close();
   socket_ = Null;
+  aheadAt_ = aheadEnd_ = 0;
 }
 
 void TSocketStream::TakeSocketFrom(TSocketStream& other) {
   socket_ = std::exchange(other.socket_, Null);
   autoClose_ = other.autoClose_;
+  // Bytes the other stream has received ahead belong to this one now.
+  ahead_ = std::move(other.ahead_);
+  aheadAt_ = std::exchange(other.aheadAt_, 0);
+  aheadEnd_ = std::exchange(other.aheadEnd_, 0);
 }
 
 Ref<TSocketStream> TSocketStream::Wrap(const Ref<TSocket>& socket, int32_t autoClose) {

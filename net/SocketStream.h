@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "net/Socket.h"
 #include "stream/Stream.h"
@@ -12,17 +13,29 @@ namespace corvex {
 // Reads and writes a connected socket. It has no position and cannot seek; it reports its end
 // once the peer has closed and nothing is left to read, and then closes itself. Destroying it
 // closes nothing; its owner calls Close.
+//
+// Small reads, lines and single bytes are served from a block the stream receives ahead, so
+// bytes it has taken from the socket are handed out by the stream only: a caller that reads the
+// socket itself (SocketOf) after reading through the stream does not see them.
 class TSocketStream : public TStream {
  public:
-  // The socket's ReceiveBytes; waits until some bytes arrive. 0 at the end or once closed.
+  // Bytes received ahead, else the socket's ReceiveBytes; waits until some bytes arrive. 0 at
+  // the end or once closed.
   int32_t Read(void* buffer, int32_t count) override;
   // The socket's SendBytes; 0 when nothing could be sent (also once the peer has gone).
   int32_t Write(const void* buffer, int32_t count) override;
-  // 0 while the socket is connected; otherwise closes the stream and answers 1. Never waits.
+  // 0 while bytes received ahead wait or the socket is connected; otherwise closes the stream
+  // and answers 1. Never waits.
   bool Eof() override;
   // As TStream::ReadBytes, but asks whether the stream has ended only when a read brings
   // nothing rather than before every read.
   int32_t ReadBytes(void* buffer, int32_t count) override;
+  // As TStream's, served from the bytes received ahead.
+  int32_t ReadByte() override;
+  String ReadLine() override;
+  // The bytes received ahead; when there are none, waits for some as a read would.
+  std::span<const uint8_t> BytesAhead() override;
+  void SkipAhead(int32_t count) override;
   // Closes the socket when the stream owns it, and lets go of it; nothing once closed.
   void Close() override;
 
@@ -36,12 +49,20 @@ class TSocketStream : public TStream {
   const Ref<TSocket>& SocketOf() const noexcept { return socket_; }
 
  protected:
-  // Takes over the other stream's socket and its closing, for streams that add to a connection.
+  // Takes over the other stream's socket, its closing and what it received ahead, for streams
+  // that add to a connection.
   void TakeSocketFrom(TSocketStream& other);
 
  private:
+  // Receives a block ahead (the block is empty); false at the end or once closed.
+  bool FillAhead();
+
+  static constexpr int32_t kAheadSize = 16 << 10;
   Ref<TSocket> socket_;
   int32_t autoClose_ = 0;
+  std::unique_ptr<uint8_t[]> ahead_;
+  int32_t aheadAt_ = 0;
+  int32_t aheadEnd_ = 0;
 };
 
 // Serves "tcp::host" (port 80) and "tcp::host:port" with a connected socket stream.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "runtime/FileSystemPlatform.h"
@@ -64,6 +65,7 @@ Ref<TCStream> TCStream::FromFileHandle(std::FILE* file, int32_t mode) {
 
 int32_t TCStream::Seek(int32_t position) {
   if (file_ == nullptr) return -1;
+  aheadAt_ = aheadEnd_ = 0;
   // A refused seek (a negative position) leaves the file where it was; either way the position
   // actually reached is what the file reports.
   std::fseek(file_, position, SEEK_SET);
@@ -78,18 +80,91 @@ void TCStream::SwitchTo(LastTransfer direction) {
   last_ = direction;
 }
 
-int32_t TCStream::Read(void* buffer, int32_t count) {
-  if (file_ == nullptr || count <= 0 || pos_ < 0) return 0;
+bool TCStream::FillAhead() {
   SwitchTo(LastTransfer::kRead);
+  if (!ahead_) ahead_ = std::make_unique_for_overwrite<uint8_t[]>(kAheadSize);
   // Positions stay within 32 bits.
-  const auto limit = static_cast<std::size_t>(std::min(count, INT32_MAX - pos_));
-  const auto n = static_cast<int32_t>(std::fread(buffer, 1, limit, file_));
+  const auto limit = static_cast<std::size_t>(std::min(kAheadSize, INT32_MAX - pos_));
+  aheadAt_ = 0;
+  aheadEnd_ = static_cast<int32_t>(std::fread(ahead_.get(), 1, limit, file_));
+  return aheadEnd_ > 0;
+}
+
+int32_t TCStream::TakeAhead(uint8_t* buffer, int32_t count) {
+  const int32_t n = std::min(count, aheadEnd_ - aheadAt_);
+  if (n <= 0) return 0;
+  std::memcpy(buffer, ahead_.get() + aheadAt_, static_cast<std::size_t>(n));
+  aheadAt_ += n;
   pos_ += n;
   return n;
 }
 
+void TCStream::DropAhead() {
+  if (aheadAt_ < aheadEnd_) std::fseek(file_, pos_, SEEK_SET);
+  aheadAt_ = aheadEnd_ = 0;
+}
+
+int32_t TCStream::Read(void* buffer, int32_t count) {
+  if (file_ == nullptr || count <= 0 || pos_ < 0) return 0;
+  // Positions stay within 32 bits.
+  const int32_t limit = std::min(count, INT32_MAX - pos_);
+  auto* out = static_cast<uint8_t*>(buffer);
+  int32_t n = TakeAhead(out, limit);
+  if (n == limit) return n;
+  if (limit - n >= kAheadSize) {
+    SwitchTo(LastTransfer::kRead);
+    const auto direct =
+        static_cast<int32_t>(std::fread(out + n, 1, static_cast<std::size_t>(limit - n), file_));
+    pos_ += direct;
+    return n + direct;
+  }
+  if (FillAhead()) n += TakeAhead(out + n, limit - n);
+  return n;
+}
+
+int32_t TCStream::ReadByte() {
+  if (aheadAt_ < aheadEnd_ && pos_ < size_) {
+    ++pos_;
+    return ahead_[static_cast<std::size_t>(aheadAt_++)];
+  }
+  return TStream::ReadByte();
+}
+
+std::span<const uint8_t> TCStream::BytesAhead() {
+  if (file_ == nullptr || pos_ < 0 || pos_ >= size_) return {};
+  if (aheadAt_ == aheadEnd_ && !FillAhead()) return {};
+  return {ahead_.get() + aheadAt_, static_cast<std::size_t>(std::min(aheadEnd_ - aheadAt_, size_ - pos_))};
+}
+
+void TCStream::SkipAhead(int32_t count) {
+  aheadAt_ += count;
+  pos_ += count;
+}
+
+String TCStream::ReadLine() {
+  if (file_ == nullptr || pos_ < 0) return TStream::ReadLine();
+  String whole;
+  std::size_t taken = 0;
+  if (aheadAt_ < aheadEnd_ &&
+      TakeWholeLine(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), whole, taken)) {
+    aheadAt_ += static_cast<int32_t>(taken);
+    pos_ += static_cast<int32_t>(taken);
+    return whole;
+  }
+  std::string line;
+  bool ended = false;
+  while (!ended && (aheadAt_ < aheadEnd_ || FillAhead())) {
+    const std::size_t taken =
+        TakeLineBytes(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), line, ended);
+    aheadAt_ += static_cast<int32_t>(taken);
+    pos_ += static_cast<int32_t>(taken);
+  }
+  return String::FromBytes(line.data(), line.size());
+}
+
 int32_t TCStream::Write(const void* buffer, int32_t count) {
   if (file_ == nullptr || count <= 0 || pos_ < 0) return 0;
+  DropAhead();
   SwitchTo(LastTransfer::kWrite);
   const auto limit = static_cast<std::size_t>(std::min(count, INT32_MAX - pos_));
   const auto n = static_cast<int32_t>(std::fwrite(buffer, 1, limit, file_));
@@ -99,13 +174,16 @@ int32_t TCStream::Write(const void* buffer, int32_t count) {
 }
 
 void TCStream::Flush() {
-  if (file_ != nullptr) std::fflush(file_);
+  if (file_ == nullptr) return;
+  DropAhead();
+  std::fflush(file_);
 }
 
 void TCStream::Close() {
   if (file_ == nullptr) return;
   Flush();
   std::fclose(file_);
+  aheadAt_ = aheadEnd_ = 0;
   pos_ = 0;
   size_ = 0;
   file_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "stream/Stream.h"
 
@@ -27,6 +28,8 @@ class TCStream : public TStream {
 
   // What this stream read and wrote since it opened or last moved.
   int32_t Pos() override { return pos_; }
+  // Whether Pos has reached Size.
+  bool Eof() override { return pos_ == size_; }
   // The file's size when opened, grown by this stream's own writes.
   int32_t Size() override { return size_; }
   // Moves to `position` (a negative one counts as 0); answers the position reached, -1 once
@@ -40,6 +43,12 @@ class TCStream : public TStream {
   int32_t Read(void* buffer, int32_t count) override;
   // Writes at most `count` bytes; 0 when the file refuses them or once closed.
   int32_t Write(const void* buffer, int32_t count) override;
+  // As TStream's, served from the read-ahead.
+  int32_t ReadByte() override;
+  String ReadLine() override;
+  // The read-ahead, up to the file's size.
+  std::span<const uint8_t> BytesAhead() override;
+  void SkipAhead(int32_t count) override;
 
   // The Mode the file was opened with.
   int32_t OpenMode() const noexcept { return mode_; }
@@ -51,6 +60,20 @@ class TCStream : public TStream {
 
   TCStream() = default;
   void SwitchTo(LastTransfer direction);
+  // Reads a block ahead into `ahead_` (which is empty); false when nothing came.
+  bool FillAhead();
+  // Copies up to `count` bytes out of the read-ahead; answers how many.
+  int32_t TakeAhead(uint8_t* buffer, int32_t count);
+  // Puts the file back at the stream's position, dropping the read-ahead, before anything
+  // other than a read touches the file.
+  void DropAhead();
+
+  // Bytes read from the file but not yet handed out: the file's next bytes from pos_ on, so
+  // that lines and single bytes are taken without a call into stdio each.
+  static constexpr int32_t kAheadSize = 16 << 10;
+  std::unique_ptr<uint8_t[]> ahead_;
+  int32_t aheadAt_ = 0;
+  int32_t aheadEnd_ = 0;
 
   int32_t pos_ = 0;
   int32_t size_ = 0;

@@ -23,6 +23,35 @@ int32_t TRamStream::Seek(int32_t position) {
   return pos_;
 }
 
+int32_t TRamStream::ReadByte() {
+  if (readable_ && pos_ < size_) return buf_[pos_++];
+  return TStream::ReadByte();
+}
+
+std::span<const uint8_t> TRamStream::BytesAhead() {
+  if (!readable_ || pos_ >= size_) return {};
+  return {buf_ + pos_, static_cast<std::size_t>(size_ - pos_)};
+}
+
+void TRamStream::SkipAhead(int32_t count) {
+  pos_ += count;
+}
+
+String TRamStream::ReadLine() {
+  if (!readable_ || pos_ >= size_) return TStream::ReadLine();
+  String whole;
+  std::size_t taken = 0;
+  if (TakeWholeLine(buf_ + pos_, static_cast<std::size_t>(size_ - pos_), whole, taken)) {
+    pos_ += static_cast<int32_t>(taken);
+    return whole;
+  }
+  std::string line;
+  bool ended = false;
+  pos_ +=
+      static_cast<int32_t>(TakeLineBytes(buf_ + pos_, static_cast<std::size_t>(size_ - pos_), line, ended));
+  return String::FromBytes(line.data(), line.size());
+}
+
 int32_t TRamStream::Read(void* buffer, int32_t count) {
   if (count <= 0 || !readable_ || pos_ >= size_) return 0;
   const int32_t n = std::min(count, size_ - pos_);

@@ -19,6 +19,8 @@ class TRamStream : public TStream {
 
   // The position in the block.
   int32_t Pos() override { return pos_; }
+  // Whether the position has reached the block's end.
+  bool Eof() override { return pos_ == size_; }
   // The block's size.
   int32_t Size() override { return size_; }
   // Moves to `position` clamped to 0 ... Size; answers it.
@@ -27,6 +29,12 @@ class TRamStream : public TStream {
   int32_t Read(void* buffer, int32_t count) override;
   // Copies in up to `count` bytes, never past the block; 0 when not writeable or full.
   int32_t Write(const void* buffer, int32_t count) override;
+  // As TStream's, taken straight from the block.
+  int32_t ReadByte() override;
+  String ReadLine() override;
+  // The rest of the block when it is readable.
+  std::span<const uint8_t> BytesAhead() override;
+  void SkipAhead(int32_t count) override;
 
  private:
   TRamStream() = default;

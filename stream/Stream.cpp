@@ -176,6 +176,39 @@ void TStream::WriteObject(const Ref<Object>&) {
   throw TThrownString("Unable to write object");
 }
 
+std::size_t TakeLineBytes(const uint8_t* bytes, std::size_t count, std::string& line, bool& ended) {
+  const auto* feed = static_cast<const uint8_t*>(std::memchr(bytes, 10, count));
+  std::size_t length = feed ? static_cast<std::size_t>(feed - bytes) : count;
+  if (const void* nul = std::memchr(bytes, 0, length))
+    length = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - bytes);
+  ended = length < count;
+  const char* at = reinterpret_cast<const char*>(bytes);
+  const char* end = at + length;
+  while (at < end) {
+    const auto* cr = static_cast<const char*>(std::memchr(at, 13, static_cast<std::size_t>(end - at)));
+    const char* stop = cr ? cr : end;
+    line.append(at, stop);
+    at = cr ? cr + 1 : end;
+  }
+  return ended ? length + 1 : length;
+}
+
+bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken) {
+  const auto* feed = static_cast<const uint8_t*>(std::memchr(bytes, 10, count));
+  std::size_t length = feed ? static_cast<std::size_t>(feed - bytes) : count;
+  if (const void* nul = std::memchr(bytes, 0, length))
+    length = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - bytes);
+  if (length == count || std::memchr(bytes, 13, length) != nullptr) return false;
+  line = String::FromBytes(bytes, length);
+  taken = length + 1;
+  return true;
+}
+
+std::span<const uint8_t> TStream::BytesAhead() {
+  return {};
+}
+void TStream::SkipAhead(int32_t) {}
+
 // ---- TStreamWrapper: forwards to the wrapped stream ----
 
 void TStreamWrapper::SetStream(const Ref<TStream>& stream) {

@@ -2,7 +2,10 @@
 // them, the stream exceptions, and the free-function forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "runtime/Object.h"
 #include "runtime/String.h"
@@ -76,6 +79,13 @@ class TStream : public TIO {
   // Hooks for object-serialising streams; here they throw "Unable to read/write object".
   virtual Ref<Object> ReadObject();
   virtual void WriteObject(const Ref<Object>& object);
+
+  // The bytes a stream that reads ahead holds from its position on, which its next reads hand
+  // out, without taking them; it may read ahead to have some (waiting as a read would). Empty
+  // here, and wherever the stream has ended. Lets text be decoded a block at a time.
+  virtual std::span<const uint8_t> BytesAhead();
+  // Takes the first `count` bytes of BytesAhead as a read would.
+  virtual void SkipAhead(int32_t count);
 };
 
 // A stream that forwards every operation to the stream it wraps (ReadBytes, WriteBytes and
@@ -147,6 +157,15 @@ String ReadString(const Ref<TStream>& stream, int32_t length);
 void WriteString(const Ref<TStream>& stream, const String& text);
 String ReadLine(const Ref<TStream>& stream);
 bool WriteLine(const Ref<TStream>& stream, const String& text);
+
+// Takes the bytes of one line from `bytes` as ReadLine reads them: up to and including the
+// first LF or NUL, which ends the line and is not kept; CRs are dropped. Appends the kept
+// bytes to `line`; answers how many bytes were taken and sets `ended` when a line end was among
+// them. For streams that can look ahead of what they hand out.
+std::size_t TakeLineBytes(const uint8_t* bytes, std::size_t count, std::string& line, bool& ended);
+// The usual case of the same: a line that ends within `bytes` and holds no CR is made into
+// `line` at once, and `taken` is set; false, taking nothing, for any other.
+bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken);
 
 // Buffer size for callers of the copy functions with no preference.
 inline constexpr int32_t kDefaultCopyBufferSize = 4096;

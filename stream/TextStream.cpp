@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <typeinfo>
 
 #include "runtime/Array.h"
 #include "runtime/Exceptions.h"
@@ -169,7 +171,49 @@ void TTextStream::EncodeChar(char16_t character) {
   }
 }
 
+bool TTextStream::DecodesAhead() const {
+  return typeid(*this) == typeid(TTextStream) && (encoding_ == ENCODING_LATIN1 || encoding_ == ENCODING_UTF8);
+}
+
+bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
+  if (!DecodesAhead()) return false;
+  const uint8_t largest = encoding_ == ENCODING_LATIN1 ? 0xFF : 0x7F;
+  for (;;) {
+    const std::span<const uint8_t> ahead = stream_->BytesAhead();
+    // The run of one-byte characters, up to a line's end.
+    std::size_t run = 0;
+    bool ended = false;
+    while (run < ahead.size() && ahead[run] <= largest) {
+      if (line && (ahead[run] == 0 || ahead[run] == 10)) {
+        ended = true;
+        break;
+      }
+      ++run;
+    }
+    const std::size_t start = text.size();
+    text.resize(start + run);
+    std::size_t kept = start;
+    for (std::size_t i = 0; i < run; ++i) {
+      if (!line || ahead[i] != 13) text[kept++] = ahead[i];
+    }
+    text.resize(kept);
+    stream_->SkipAhead(static_cast<int32_t>(ended ? run + 1 : run));
+    if (ended) return true;
+    // Out of bytes ahead, or at a character of more than one byte: the caller goes on.
+    if (run == 0 || run < ahead.size()) return false;
+  }
+}
+
 int32_t TTextStream::ReadChar() {
+  if (DecodesAhead()) {
+    if (hexCount_ != 0) EndHexLineRead();
+    const std::span<const uint8_t> ahead = stream_->BytesAhead();
+    if (!ahead.empty() && (encoding_ == ENCODING_LATIN1 || ahead[0] < 0x80)) {
+      stream_->SkipAhead(1);
+      return ahead[0];
+    }
+    return DecodeChar();
+  }
   EndHexLineRead();
   return DecodeChar();
 }
@@ -183,6 +227,8 @@ String TTextStream::ReadLine() {
   EndHexLineRead();
   std::u16string line;  // grows geometrically: long lines cost amortised constant time per unit
   while (!stream_->Eof()) {
+    if (DecodeAhead(line, true)) break;
+    if (stream_->Eof()) break;
     const char16_t c = DecodeChar();
     if (c == 0 || c == 10) break;
     if (c != 13) line.push_back(c);
@@ -193,7 +239,10 @@ String TTextStream::ReadLine() {
 String TTextStream::ReadAll() {
   EndHexLineRead();
   std::u16string text;
-  while (!stream_->Eof()) text.push_back(DecodeChar());
+  while (!stream_->Eof()) {
+    DecodeAhead(text, false);
+    if (!stream_->Eof()) text.push_back(DecodeChar());
+  }
   return String(std::move(text));
 }
 

@@ -60,7 +60,8 @@ class TTextStream : public TStreamWrapper {
 
   // Every remaining decoded character, line ends and 0 included.
   virtual String ReadAll();
-  // One decoded character as a code unit.
+  // One decoded character as a code unit. Lines, whole texts and characters are decoded a block
+  // at a time from what the wrapped stream holds ahead, taking exactly the bytes decoded.
   virtual int32_t ReadChar();
   // Encodes one code unit (the low 16 bits of `character`).
   virtual void WriteChar(int32_t character);
@@ -77,6 +78,13 @@ class TTextStream : public TStreamWrapper {
  private:
   // Decodes one character; the caller has already ended any hexadecimal line.
   char16_t DecodeChar();
+  // Decodes the one-byte characters at the front of the wrapped stream's bytes ahead (Latin-1,
+  // or UTF-8 below 0x80) into `text`; for a line, CRs are dropped and a LF or 0 ends it (taken,
+  // not kept). Answers whether a line ended. Nothing is decoded when ReadRawByte may be
+  // overridden.
+  bool DecodeAhead(std::u16string& text, bool line);
+  // Whether characters of one byte can be decoded from the wrapped stream's bytes ahead.
+  bool DecodesAhead() const;
   void EncodeChar(char16_t character);
 
   int32_t encoding_ = ENCODING_LATIN1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,30 +123,77 @@ Ref<TStream> OpenWriteStream(const Url& url) {
   return OpenStream(url, false, true);
 }
 
+namespace {
+
+// Everything left in a stream of unknown length, read in large blocks that are never copied
+// while they fill (growing one buffer would copy and fault in every page again each time),
+// then joined once.
+ByteArray ReadRest(TStream& stream) {
+  constexpr int32_t kFirstBlock = 64 << 10;
+  constexpr int32_t kLargestBlock = 4 << 20;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks;
+  std::vector<int32_t> lengths;
+  int64_t total = 0;
+  int32_t blockSize = kFirstBlock;
+  while (!stream.Eof()) {
+    auto block = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(blockSize));
+    int32_t filled = 0;
+    while (filled < blockSize && !stream.Eof()) {
+      const int32_t n = stream.Read(block.get() + filled, blockSize - filled);
+      if (n <= 0) break;  // a stream that delivers nothing although it has not ended
+      filled += n;
+    }
+    // Byte arrays are limited to 32-bit lengths; a longer stream cannot be held.
+    if (total + filled > INT32_MAX) throw TStreamReadException();
+    total += filled;
+    blocks.push_back(std::move(block));
+    lengths.push_back(filled);
+    if (filled < blockSize) break;
+    blockSize = std::min(blockSize * 2, kLargestBlock);
+  }
+  ByteArray bytes(static_cast<int32_t>(total));
+  if (total == 0) return bytes;
+  uint8_t* at = bytes.Data();
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    std::memcpy(at, blocks[i].get(), static_cast<std::size_t>(lengths[i]));
+    at += lengths[i];
+  }
+  return bytes;
+}
+
+ByteArray Concatenated(const ByteArray& head, const ByteArray& tail) {
+  if (tail.Length() == 0) return head;
+  if (int64_t{head.Length()} + tail.Length() > INT32_MAX) throw TStreamReadException();
+  ByteArray bytes(head.Length() + tail.Length());
+  std::memcpy(bytes.Data(), head.Data(), static_cast<std::size_t>(head.Length()));
+  std::memcpy(bytes.Data() + head.Length(), tail.Data(), static_cast<std::size_t>(tail.Length()));
+  return bytes;
+}
+
+}  // namespace
+
 ByteArray LoadAllBytes(const Url& url) {
   const Ref<TStream> stream = OpenReadStream(url);
   if (!stream) throw TStreamReadException();
   return UseAndClose(stream, [&] {
     // A stream that knows what is left gets one buffer of that size (capped, since a stream's
-    // claim is not proof); others start at 1 KiB and grow by half again whenever full.
+    // claim is not proof) and is read straight into it.
     constexpr int32_t kLargestFirstBuffer = 64 << 20;
     const int32_t size = stream->Size();
     const int32_t pos = stream->Pos();
-    const int32_t first = (pos >= 0 && size > pos) ? std::min(size - pos, kLargestFirstBuffer) : 1024;
-    ByteArray bytes(first);
-    int32_t filled = 0;
-    while (!stream->Eof()) {
-      if (filled == bytes.Length()) {
-        // Byte arrays are limited to 32-bit lengths; a longer stream cannot be held.
-        if (filled == INT32_MAX) throw TStreamReadException();
-        const int64_t grown = int64_t{filled} * 3 / 2;
-        bytes = bytes.Resized(static_cast<int32_t>(std::min<int64_t>(grown, INT32_MAX)));
+    if (pos >= 0 && size > pos) {
+      ByteArray bytes(std::min(size - pos, kLargestFirstBuffer));
+      int32_t filled = 0;
+      while (filled < bytes.Length() && !stream->Eof()) {
+        const int32_t n = stream->Read(bytes.Data() + filled, bytes.Length() - filled);
+        if (n <= 0) return bytes.Resized(filled);  // a stream that delivers nothing although it has not ended
+        filled += n;
       }
-      const int32_t n = stream->Read(bytes.Data() + filled, bytes.Length() - filled);
-      if (n <= 0) break;  // a stream that delivers nothing although it has not ended
-      filled += n;
+      if (filled < bytes.Length()) return bytes.Resized(filled);
+      if (stream->Eof()) return bytes;
+      return Concatenated(bytes, ReadRest(*stream));
     }
-    return filled == bytes.Length() ? bytes : bytes.Resized(filled);
+    return ReadRest(*stream);
   });
 }
 

@@ -2,6 +2,7 @@
 
 #include <enet/enet.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "runtime/Exceptions.h"
@@ -24,6 +25,14 @@ namespace {
 
 constexpr std::size_t kPeerCount = 32;
 constexpr std::size_t kChannelCount = 1;
+// A quiet peer is pinged this often, so that a peer that answers is heard from within about
+// this time plus a round trip.
+constexpr uint32_t kPingMillis = 250;
+// The most reliable data the host lets be in flight to one peer. ENet looks for each
+// acknowledgement, and walks what it resends, command by command: with small packets a full
+// 64 KiB window is thousands of commands, which makes every acknowledgement and timeout
+// costly just when a peer falls behind.
+constexpr std::size_t kMostInFlight = 16 << 10;
 
 }  // namespace
 
@@ -65,14 +74,57 @@ int Service(Host* host, EventRecord& event) noexcept {
   return result;
 }
 
-bool SendReliable(Peer* peer, std::span<const uint8_t> bytes) noexcept {
-  ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
-  if (!packet) return false;
-  if (enet_peer_send(peer, 0, packet) < 0) {
-    enet_packet_destroy(packet);
-    return false;
-  }
-  return true;
+void ConfigurePeer(Peer* peer) noexcept {
+  enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_SCALE, 0);
+  enet_peer_ping_interval(peer, kPingMillis);
+}
+
+Packet* NewReliablePacket(std::size_t size) noexcept {
+  return enet_packet_create(nullptr, size, ENET_PACKET_FLAG_RELIABLE);
+}
+
+uint8_t* PacketData(Packet* packet) noexcept {
+  return packet->data;
+}
+
+bool SendPacket(Peer* peer, Packet* packet) noexcept {
+  return enet_peer_send(peer, 0, packet) >= 0;
+}
+
+void ReleaseIfUnsent(Packet* packet) noexcept {
+  if (packet && packet->referenceCount == 0) enet_packet_destroy(packet);
+}
+
+void HoldPacket(Packet* packet) noexcept {
+  ++packet->referenceCount;
+}
+
+void DropHold(Packet* packet) noexcept {
+  if (--packet->referenceCount == 0) enet_packet_destroy(packet);
+}
+
+std::size_t WindowRoom(const Peer* peer) noexcept {
+  // As ENet sizes the window of reliable data in flight, but no more than kMostInFlight.
+  const std::size_t window =
+      std::max<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(peer->packetThrottle) *
+                                                      peer->windowSize / ENET_PEER_PACKET_THROTTLE_SCALE,
+                                                  kMostInFlight),
+                            peer->mtu);
+  return window > peer->reliableDataInTransit ? window - peer->reliableDataInTransit : 0;
+}
+
+uint32_t MillisSinceHeard(const Peer* peer) noexcept {
+  // ENet's clock is 32-bit milliseconds; a receive stamped after the last service counts as now.
+  const uint32_t since = peer->host->serviceTime - peer->lastReceiveTime;
+  return since < 0x80000000u ? since : 0;
+}
+
+bool NothingInFlight(const Peer* peer) noexcept {
+  return peer->reliableDataInTransit == 0;
+}
+
+std::size_t PacketSize(const Packet* packet) noexcept {
+  return packet->dataLength;
 }
 
 bool IsConnected(const Peer* peer) noexcept {

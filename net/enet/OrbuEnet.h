@@ -54,13 +54,36 @@ struct EventRecord {
   uint8_t channel = 0;
   Packet* packet = nullptr;
 };
-// Services the host without waiting: positive when an event came, 0 when none, negative on
-// failure.
+// Services the host without waiting (sends what is queued, takes in the datagrams that have
+// arrived): positive when an event came, 0 when none, negative on failure.
 int Service(Host* host, EventRecord& event) noexcept;
+// Readies a new peer for a steady stream of small reliable packets: ENet's throttle would
+// shrink the send window whenever the round trip varies, and a backlog that grows behind a
+// small window costs every later send a walk over it. Both ends take the setting. A quiet
+// peer is pinged four times a second.
+void ConfigurePeer(Peer* peer) noexcept;
 
-// Sends the bytes as one reliable packet on channel 0; false when ENet refused it (the packet
-// is then destroyed, not leaked).
-bool SendReliable(Peer* peer, std::span<const uint8_t> bytes) noexcept;
+// A reliable packet of `size` bytes for the caller to fill (PacketData) and hand to any number
+// of peers with SendPacket; null when it cannot be had. ENet frees it once every peer has sent
+// it; ReleaseIfUnsent frees one no peer took.
+Packet* NewReliablePacket(std::size_t size) noexcept;
+uint8_t* PacketData(Packet* packet) noexcept;
+// Queues the packet for the peer on channel 0; false when ENet refused it. Queued packets
+// leave at the host's next service or flush.
+bool SendPacket(Peer* peer, Packet* packet) noexcept;
+void ReleaseIfUnsent(Packet* packet) noexcept;
+// A reference of the caller's own to a packet, which keeps it alive until DropHold.
+void HoldPacket(Packet* packet) noexcept;
+void DropHold(Packet* packet) noexcept;
+// The bytes of reliable data the peer's send window still has room for. ENet sends queued
+// packets only while they fit the window, and walks past every queued packet that does not on
+// each send, so a queue far beyond the window makes every send slow.
+std::size_t WindowRoom(const Peer* peer) noexcept;
+bool NothingInFlight(const Peer* peer) noexcept;
+// Milliseconds since the peer last acknowledged anything (a configured peer is pinged four
+// times a second when quiet, so a peer that answers is heard from at least that often).
+uint32_t MillisSinceHeard(const Peer* peer) noexcept;
+std::size_t PacketSize(const Packet* packet) noexcept;
 // Whether the peer is connected and not on its way out (a lost or leaving peer refuses sends
 // until its disconnect event is collected).
 bool IsConnected(const Peer* peer) noexcept;

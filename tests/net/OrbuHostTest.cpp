@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "net/OrbuHost.h"
+#include "net/enet/OrbuEnet.h"
 #include "tests/net/OrbuRawPeer.h"
 #include "tests/net/OrbuTestSupport.h"
 
@@ -210,6 +211,72 @@ TEST_F(OrbuHostTest, DialFailsWithoutAHub) {
   b_ = orbutest::NewHub();
   EXPECT_EQ(OrbuOpenPort(b_, 0), 0);  // already listening
   EXPECT_EQ(OrbuDial(b_, "127.0.0.1", port, 300), 0);
+}
+
+// A collected ENet event as the pump finds it in `events`.
+Ref<ENetEvent> QueuedEvent(int32_t type, enet::Peer* peer, const Packet& bytes = {}) {
+  const Ref<ENetEvent> event = New<ENetEvent>();
+  event->type = type;
+  event->peer = peer;
+  if (!bytes.empty())
+    event->packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
+  return event;
+}
+
+// A peer closes its object and leaves within one pump, while another peer's creation takes the
+// freed id in between: the close is handled once and the newcomer keeps its id.
+TEST_F(OrbuHostTest, ACloseAndADepartureInOnePumpAreHandledOnce) {
+  RawPeer leaving, creator, watcher;
+  ASSERT_TRUE(leaving.Connect(hub_));
+  ASSERT_TRUE(creator.Connect(hub_));
+  ASSERT_TRUE(watcher.Connect(hub_));
+  const std::vector<Ref<Object>> peers(hub_->peers->begin(), hub_->peers->end());
+  enet::Peer* leavingPeer = Cast<TOrbuPeer>(peers[0])->enetPeer;
+  enet::Peer* creatorPeer = Cast<TOrbuPeer>(peers[1])->enetPeer;
+  leaving.Send({0x10, 0x07, 0x80, 1});
+  ASSERT_TRUE(watcher.PumpUntil(hub_, [&] { return watcher.received.size() == 1; }));
+  const Ref<TOrbuObject> closing = ObjectsOf(hub_->objects).front();
+  const auto id = static_cast<uint8_t>(closing->id);
+
+  hub_->events->AddLast(QueuedEvent(kENetEventReceive, leavingPeer, {0x30, 0x07}));
+  hub_->events->AddLast(QueuedEvent(kENetEventReceive, creatorPeer, {0x10, 0x03, 0x80, 2}));
+  hub_->events->AddLast(QueuedEvent(kENetEventDisconnect, leavingPeer));
+  PumpOrbuHost(hub_);
+  EXPECT_EQ(ObjectsOf(hub_->closed), std::vector<Ref<TOrbuObject>>{closing});
+  ASSERT_EQ(hub_->created->Count(), 1);
+  const Ref<TOrbuObject> newcomer = ObjectsOf(hub_->created).front();
+  EXPECT_EQ(newcomer->id, id);
+  EXPECT_EQ(hub_->byId[id], newcomer);
+
+  creator.Send({0x20, 0x03, 0x80, 3});
+  ASSERT_TRUE(creator.PumpUntil(hub_, [&] { return FetchOrbuInt(newcomer, 0) == 3; }));
+  ASSERT_TRUE(watcher.PumpUntil(hub_, [&] { return watcher.received.size() >= 4; }));
+  Settle({hub_});
+  watcher.Service();
+  EXPECT_EQ(watcher.received,
+            (std::vector<Packet>{{0x10, id, 0x80, 1}, {0x30, id}, {0x10, id, 0x80, 2}, {0x20, id, 0x80, 3}}));
+}
+
+// A peer that sends faster than the hub takes in cannot keep a pump from returning.
+TEST_F(OrbuHostTest, APumpTakesInABoundedNumberOfEvents) {
+  RawPeer flooder;
+  ASSERT_TRUE(flooder.Connect(hub_));
+  flooder.Send({0x10, 0x01, 0x80, 0});
+  ASSERT_TRUE(flooder.PumpUntil(hub_, [&] { return hub_->objects->Count() == 1; }));
+  constexpr int kChanges = 3 * kOrbuEventsPerPump / 2;
+  for (int i = 0; i < kChanges; ++i) flooder.Queue({0x20, 0x01, 0x80, static_cast<uint8_t>(i)});
+  enet_host_flush(flooder.Host());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  int handled = 0;
+  int most = 0;
+  const bool all = flooder.PumpUntil(hub_, [&] {
+    most = std::max(most, hub_->modified->Count());
+    handled += hub_->modified->Count();
+    return handled >= kChanges;
+  });
+  EXPECT_TRUE(all) << handled;
+  EXPECT_LE(most, kOrbuEventsPerPump);
+  EXPECT_EQ(handled, kChanges);
 }
 
 }  // namespace

@@ -63,9 +63,13 @@ class RawPeer {
     return true;
   }
   void Send(std::vector<uint8_t> bytes) {
+    Queue(bytes);
+    enet_host_flush(host_);
+  }
+  // Queues a packet that leaves with the next flush or service, sharing datagrams.
+  void Queue(const std::vector<uint8_t>& bytes) {
     ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
     ASSERT_EQ(enet_peer_send(peer_, 0, packet), 0);
-    enet_host_flush(host_);
   }
   bool Connected() const { return connected_; }
   ENetHost* Host() const { return host_; }

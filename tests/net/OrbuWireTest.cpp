@@ -339,33 +339,5 @@ TEST_F(OrbuWireTest, APeerCannotGrowAnObjectPastWhatPacks) {
   EXPECT_EQ(host_->modified->Count(), 1);
 }
 
-TEST_F(OrbuWireTest, FreeFunctionsReachTheirOperations) {
-  const Ref<TOrbuObject> object = NewOrbuObject(host_);
-  PutOrbuFloat(object, 1, 0.5f);
-  PutOrbuString(object, 2, "text");
-  EXPECT_EQ(FetchOrbuFloat(object, 1), 0.5f);
-  EXPECT_EQ(FetchOrbuString(object, 2), String("text"));
-  EXPECT_TRUE(IsLocalOrbuObject(object));
-  EXPECT_FALSE(IsRemoteOrbuObject(object));
-  const Ref<Object> target = New<TStringObject>("sprite");
-  AttachOrbuTarget(object, target);
-  EXPECT_EQ(OrbuTargetOf(object), target);
-  EXPECT_EQ(OrbuObjectList(host_, kOrbuListAll)->Count(), 1);
-  EXPECT_EQ(OrbuObjectList(host_, kOrbuListCreated), host_->created);
-  EXPECT_EQ(OrbuObjectList(host_, kOrbuListModified), host_->modified);
-  EXPECT_EQ(OrbuObjectList(host_, kOrbuListClosed), host_->closed);
-  EXPECT_EQ(ThrownText([&] { OrbuObjectList(host_, 4); }), "Unknown object state");
-  EXPECT_EQ(OrbuMessageList(host_), host_->messages);
-
-  const Ref<TOrbuObject> message = NewOrbuMessage(host_);
-  EXPECT_EQ(message->state, kOrbuMessage);
-  EXPECT_EQ(message->id, 0);
-  EXPECT_EQ(host_->objects->Count(), 1);  // messages are not shared objects
-  PostOrbuMessage(message, object);       // to a local object: goes nowhere
-  EXPECT_TRUE(OrbuMessageList(host_)->IsEmpty());
-
-  EXPECT_EQ(OrbuOpenPort(NewOrbuHost(), 70000), 0);
-}
-
 }  // namespace
 }  // namespace corvex

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "net/SocketStream.h"
+#include "stream/RamStream.h"
 #include "stream/Url.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/stream/StreamTestSupport.h"
@@ -129,6 +130,22 @@ TEST_F(SocketStreamTest, AWrappingStreamThatDoesNotOwnItsSocketLeavesItOpen) {
   EXPECT_GE(socket->Handle(), 0);
   EXPECT_EQ(socket->SendBytes("z", 1, 0), 1);
   socket->Close();
+}
+
+// Lines are taken a block at a time and only the line's bytes leave the socket: each line and
+// the bytes after it are what reading one byte at a time gives.
+TEST_F(SocketStreamTest, LinesLeaveTheRestOfTheDataOnTheSocket) {
+  const std::string data = std::string("a\r\nb\0c\n", 7) + std::string(10000, 'x') + "\r\ntail";
+  LocalServer server(Sends(data));
+  const Ref<TStream> stream = OpenStream("tcp::" + server.HostAndPort(), true, false);
+  ASSERT_TRUE(stream);
+  std::string copy = data;
+  const Ref<TStream> plain = NewMemoryStream(copy.data(), static_cast<int32_t>(copy.size()), true, false);
+  EXPECT_EQ(stream->ReadLine(), plain->TStream::ReadLine());
+  EXPECT_EQ(stream->ReadByte(), plain->ReadByte());
+  for (int line = 0; line < 4; ++line) EXPECT_EQ(stream->ReadLine(), plain->TStream::ReadLine()) << line;
+  EXPECT_EQ(stream->ReadLine(), String());  // the server has closed
+  stream->Close();
 }
 
 }  // namespace

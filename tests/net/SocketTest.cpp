@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "net/OrbuHost.h"
 #include "net/Socket.h"
 #include "runtime/Exceptions.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/net/OrbuTestSupport.h"
 
 namespace corvex {
 namespace {
@@ -139,8 +142,11 @@ TEST(SocketTest, APeerThatClosesIsNoticedOnlyOnceItsBytesAreRead) {
   const Ref<TSocket> peer = listener->AcceptWithin(5000);
   ASSERT_TRUE(peer);
 
+  EXPECT_EQ(client->WaitReadable(0), 0);
   EXPECT_EQ(peer->SendBytes("bye", 3, 0), 3);
+  EXPECT_EQ(client->WaitReadable(5000), 1);
   peer->Close();
+  EXPECT_EQ(peer->WaitReadable(0), -1);
   WaitForBytes(*client, 3);
   EXPECT_EQ(client->IsConnected(), 1);  // the last bytes are still waiting
   char bytes[3];
@@ -223,26 +229,68 @@ TEST(SocketTest, ConnectedDatagramSocketsExchangeDatagrams) {
   receiver->Close();
 }
 
-TEST(SocketTest, ModuleLevelFormsCallTheSocketAndRefuseNull) {
+// Each module-level form against the operation it calls, on sockets and on shared objects.
+TEST(ModuleLevelFormsTest, EachReachesItsOperationAndNullIsRefused) {
+  InitOrbuModule();
   const Ref<TSocket> socket = CreateTcpSocket();
   ASSERT_TRUE(socket);
-  EXPECT_EQ(BindSocket(socket, 0), 1);
-  EXPECT_EQ(SocketLocalPort(socket), socket->LocalPortNumber());
-  EXPECT_EQ(SocketListen(socket, 1), 1);
-  EXPECT_FALSE(SocketAccept(socket, 0));
-  EXPECT_EQ(SocketConnected(socket), 1);  // a listener with nothing pending is not readable
-  const int32_t handle = SocketHandle(socket);
-  EXPECT_EQ(SocketLocalPort(WrapSocket(handle, 0)), socket->LocalPortNumber());
-  CloseSocket(socket);
-  EXPECT_EQ(SocketHandle(socket), -1);
-  const Ref<TSocket> datagrams = CreateUdpSocket();
-  ASSERT_TRUE(datagrams);
-  CloseSocket(datagrams);
-
-  const Ref<TSocket> none;
-  EXPECT_THROW(SocketConnected(none), TNullObjectException);
-  EXPECT_THROW(CloseSocket(none), TNullObjectException);
-  EXPECT_EQ(TSocketException().ToString(), String("Internal socket error"));
+  const Ref<TOrbuHost> host = NewOrbuHost();
+  const Ref<TOrbuObject> object = NewOrbuObject(host);
+  const Ref<Object> target = New<TStringObject>("sprite");
+  struct Case {
+    const char* form;
+    std::function<bool()> agrees;
+  };
+  const std::vector<Case> cases = {
+      {"BindSocket", [&] { return BindSocket(socket, 0) == 1 && socket->LocalPortNumber() > 0; }},
+      {"SocketLocalPort", [&] { return SocketLocalPort(socket) == socket->LocalPortNumber(); }},
+      {"SocketListen", [&] { return SocketListen(socket, 1) == 1; }},
+      {"SocketAccept", [&] { return !SocketAccept(socket, 0); }},
+      {"SocketConnected", [&] { return SocketConnected(socket) == 1; }},  // nothing pending
+      {"WrapSocket",
+       [&] { return SocketLocalPort(WrapSocket(SocketHandle(socket), 0)) == socket->LocalPortNumber(); }},
+      {"CloseSocket", [&] { return (CloseSocket(socket), SocketHandle(socket) == -1); }},
+      {"CreateUdpSocket",
+       [&] {
+         const Ref<TSocket> udp = CreateUdpSocket();
+         return udp && (CloseSocket(udp), true);
+       }},
+      {"PutOrbuFloat", [&] { return (PutOrbuFloat(object, 1, 0.5f), FetchOrbuFloat(object, 1) == 0.5f); }},
+      {"PutOrbuString",
+       [&] { return (PutOrbuString(object, 2, "text"), FetchOrbuString(object, 2) == String("text")); }},
+      {"IsLocalOrbuObject", [&] { return IsLocalOrbuObject(object) && !IsRemoteOrbuObject(object); }},
+      {"AttachOrbuTarget",
+       [&] { return (AttachOrbuTarget(object, target), OrbuTargetOf(object) == target); }},
+      {"OrbuObjectList all", [&] { return OrbuObjectList(host, kOrbuListAll)->Count() == 1; }},
+      {"OrbuObjectList created", [&] { return OrbuObjectList(host, kOrbuListCreated) == host->created; }},
+      {"OrbuObjectList modified", [&] { return OrbuObjectList(host, kOrbuListModified) == host->modified; }},
+      {"OrbuObjectList closed", [&] { return OrbuObjectList(host, kOrbuListClosed) == host->closed; }},
+      {"OrbuObjectList 4",
+       [&] { return orbutest::ThrownText([&] { OrbuObjectList(host, 4); }) == "Unknown object state"; }},
+      {"OrbuMessageList", [&] { return OrbuMessageList(host) == host->messages; }},
+      {"NewOrbuMessage",
+       [&] {
+         const Ref<TOrbuObject> message = NewOrbuMessage(host);
+         return message->state == kOrbuMessage && message->id == 0 && host->objects->Count() == 1;
+       }},
+      {"PostOrbuMessage to a local object",
+       [&] { return (PostOrbuMessage(NewOrbuMessage(host), object), OrbuMessageList(host)->IsEmpty()); }},
+      {"OrbuOpenPort 70000", [&] { return OrbuOpenPort(NewOrbuHost(), 70000) == 0; }},
+      {"Null socket",
+       [&] {
+         const Ref<TSocket> none;
+         bool refused = false;
+         try {
+           SocketConnected(none);
+         } catch (const TNullObjectException&) {
+           refused = true;
+         }
+         return refused;
+       }},
+      {"TSocketException", [&] { return TSocketException().ToString() == String("Internal socket error"); }},
+  };
+  for (const Case& test : cases) EXPECT_TRUE(test.agrees()) << test.form;
+  ShutOrbuHost(host);
 }
 
 }  // namespace

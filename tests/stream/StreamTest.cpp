@@ -1,11 +1,15 @@
 // The stream core's algorithms and the forwarding wrappers, run over memory streams.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/Exceptions.h"
 #include "stream/RamStream.h"
 #include "stream/Stream.h"
+#include "stream/Url.h"
 #include "tests/stream/StreamTestSupport.h"
 
 namespace corvex {
@@ -209,6 +213,61 @@ TEST(StreamStreamTest, ClosingDetachesAndLeavesTheStreamOpen) {
   EXPECT_EQ(inner->closes, 0);
   EXPECT_THROW(wrapper->ReadByte(), TNullObjectException);
   EXPECT_EQ(inner->ReadByte(), 'b');
+}
+
+// Files and memory streams take lines and single bytes from a look-ahead of their own; every
+// line, byte, position and end must be what reading one byte at a time gives, also with reads,
+// writes and seeks in between.
+TEST(StreamTest, LookAheadLinesMatchByteAtATimeReading) {
+  InitStreamModule();
+  std::string longLine(40000, 'x');
+  longLine[20000] = '\r';
+  const std::vector<std::string> inputs = {
+      "",
+      "one",
+      "one\n",
+      "a\nb\r\n\nc",
+      "cr\rinside\r\n\r",
+      std::string("nul\0after\nz", 11),
+      "\xE9\xFF\x80\n\x01",
+      longLine + "\n" + longLine,
+      std::string(20000, '\n'),
+  };
+  testing_support::ScopedTempDir dir;
+  for (const std::string& input : inputs) {
+    const std::string path = dir.Path("lines.txt");
+    {
+      std::FILE* file = std::fopen(path.c_str(), "wb");
+      std::fwrite(input.data(), 1, input.size(), file);
+      std::fclose(file);
+    }
+    std::string memory = input, twinMemory = input;
+    const std::vector<std::pair<Ref<TStream>, Ref<TStream>>> pairs = {
+        {OpenStream(path.c_str(), true, true), OpenStream(path.c_str(), true, true)},
+        {Over(memory, true), Over(twinMemory, true)},
+    };
+    for (const auto& [fast, plain] : pairs) {
+      ASSERT_TRUE(fast && plain);
+      for (int step = 0; step < 12 && !(fast->Eof() && plain->Eof()); ++step) {
+        SCOPED_TRACE(testing::Message() << input.size() << " bytes, step " << step);
+        EXPECT_EQ(fast->ReadLine(), plain->TStream::ReadLine());
+        EXPECT_EQ(fast->ReadByte(), plain->TStream::ReadByte());
+        char a[3] = {}, b[3] = {};
+        EXPECT_EQ(fast->Read(a, 3), plain->Read(b, 3));
+        EXPECT_EQ(std::string(a, 3), std::string(b, 3));
+        EXPECT_EQ(fast->Pos(), plain->Pos());
+        EXPECT_EQ(fast->Eof(), plain->Eof());
+        if (step == 3 && !fast->Eof()) {  // a write in the middle, then read on
+          fast->WriteByte('W');
+          plain->WriteByte('W');
+        }
+        if (step == 6) EXPECT_EQ(fast->Seek(1), plain->Seek(1));
+      }
+      fast->Close();
+      plain->Close();
+    }
+    EXPECT_EQ(memory, twinMemory);
+  }
 }
 
 }  // namespace

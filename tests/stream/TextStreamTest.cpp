@@ -331,5 +331,41 @@ TEST_F(TextFileTest, EncodingProtocolsOpenTextStreams) {
   EXPECT_TRUE(OpenReadStream("utf8::incbin::no-such-entry").IsNull());
 }
 
+// Text decoded a block at a time from what a memory stream holds ahead must be what decoding a
+// byte at a time gives (a wrapper in between hides the bytes ahead), with every position and end.
+TEST(TextStreamTest, BlockDecodingMatchesByteAtATimeDecoding) {
+  InitTextStreamModule();
+  const std::vector<std::string> inputs = {
+      "",
+      "plain\nlines\r\nand\rcr",
+      std::string("nul\0mid\n", 9),
+      "caf\xC3\xA9 \xE2\x82\xAC\n\xF0\x9F\x98\x80x\n",
+      "\xE9t\xE9\n\xFF",
+      std::string(40000, 'a') + "\n\xC3",
+  };
+  for (const int32_t encoding : {ENCODING_LATIN1, ENCODING_UTF8, ENCODING_UTF16LE}) {
+    for (const std::string& input : inputs) {
+      SCOPED_TRACE(testing::Message() << "encoding " << encoding << ", " << input.size() << " bytes");
+      std::string a = input, b = input;
+      const auto memory = [](std::string& bytes) {
+        return NewMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
+      };
+      const Ref<TRamStream> fastSource = memory(a), plainSource = memory(b);
+      const Ref<TTextStream> fast = TTextStream::Create(fastSource, encoding);
+      const Ref<TTextStream> plain = TTextStream::Create(TStreamStream::Create(plainSource), encoding);
+      for (int step = 0; step < 8; ++step) {
+        EXPECT_EQ(fast->ReadLine(), plain->ReadLine());
+        EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
+        EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
+        EXPECT_EQ(fast->Eof(), plain->Eof());
+      }
+      fastSource->Seek(1);
+      plainSource->Seek(1);
+      EXPECT_EQ(fast->ReadAll(), plain->ReadAll());
+      EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvex

@@ -196,13 +196,14 @@ class UnsizedStream : public TStream {
   std::size_t pos_ = 0;
 };
 
-TEST(LoadAllBytesTest, GrowsByHalfFromOneKilobyteWhenTheSizeIsUnknown) {
-  auto source = New<UnsizedStream>(CountingBytes(3000));
+TEST(LoadAllBytesTest, ReadsAStreamOfUnknownSizeInDoublingBlocks) {
+  auto source = New<UnsizedStream>(CountingBytes(200000));
   const ByteArray bytes = LoadAllBytes(source);
-  // Buffers of 1024, 1536, 2304 and 3456 bytes, each asked to fill what is left of it.
-  EXPECT_EQ(source->requests, (std::vector<int32_t>{1024, 512, 768, 1152, 456}));
-  ASSERT_EQ(bytes.Length(), 3000);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.Data()), 3000), CountingBytes(3000));
+  // Blocks of 64, 128 and 256 KiB, each asked to fill what is left of it, until one is not.
+  EXPECT_EQ(source->requests, (std::vector<int32_t>{65536, 131072, 262144, 262144 - 3392}));
+  ASSERT_EQ(bytes.Length(), 200000);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.Data()), 200000), CountingBytes(200000));
+  EXPECT_EQ(LoadAllBytes(New<UnsizedStream>(std::string())).Length(), 0);
 }
 
 TEST(LoadAllBytesTest, ReadsASizedStreamIntoOneBuffer) {
