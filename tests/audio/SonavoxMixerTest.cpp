@@ -419,7 +419,7 @@ TEST_F(SonavoxMixerTest, StreamedVoiceWaitsSilentlyWhenTheStreamFallsBehindAndEn
 // The program's thread plays, stops and changes voices while another thread mixes: the rings,
 // the shared voice fields and the buffers' counts are the only crossings (ThreadSanitizer runs
 // this test in CI).
-TEST_F(SonavoxMixerTest, ProgramAndMixingThreadsShareOnlyTheRingsAndVoiceFields) {
+TEST_F(SonavoxMixerTest, ProgramAndMixingThreadsShareOnlyTheRingsAndVoiceFieldsUnderThreadSanitizer) {
   samplebuffer* shortOne = Constant16(100, 300, false);
   samplebuffer* looping = Constant16(200, 1000, true);
   std::atomic<bool> running{true};

@@ -415,7 +415,9 @@ std::vector<uint8_t> AValidStream() {
   return ContentsOf(storage);
 }
 
-TEST_F(DataStreamTest, TruncatedStreamsReadCleanly) {
+// This and the next test assert nothing of their own: they mean something under ASan and UBSan,
+// which watch every read of the damaged bytes.
+TEST_F(DataStreamTest, TruncatedStreamsReadCleanlyUnderTheSanitizers) {
   const std::vector<uint8_t> valid = AValidStream();
   for (std::size_t length = 0; length < valid.size(); ++length) {
     const std::vector<uint8_t> cut(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(length));
@@ -424,7 +426,7 @@ TEST_F(DataStreamTest, TruncatedStreamsReadCleanly) {
   }
 }
 
-TEST_F(DataStreamTest, BitFlippedStreamsReadCleanly) {
+TEST_F(DataStreamTest, BitFlippedStreamsReadCleanlyUnderTheSanitizers) {
   const std::vector<uint8_t> valid = AValidStream();
   for (std::size_t at = 0; at < valid.size(); ++at) {
     for (int bit = 0; bit < 8; ++bit) {
