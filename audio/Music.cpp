@@ -13,7 +13,9 @@
 #include "audio/SonavoxMixer.h"
 #include "audio/SoundDecoder.h"
 #include "runtime/Exceptions.h"
+#include "stream/Bank.h"
 #include "stream/StreamClosing.h"
+#include "stream/Url.h"
 
 namespace corvex {
 namespace {
@@ -67,6 +69,21 @@ std::unique_ptr<SoundDecoder> OpenDecoder(const Ref<TStream>& stream) {
   const Ref<TAudioSample> sample = ReadAudioSample(stream);
   if (!sample || sample->Hertz() <= 0 || SampleFormatChannels[sample->Format()] == 0) return nullptr;
   return std::make_unique<SampleDecoder>(sample);
+}
+
+// The stream's bytes in a memory stream of their own: decoders go back and forth in their data,
+// which a network stream cannot. Null when nothing could be read.
+Ref<TStream> CopiedIntoMemory(const Ref<TStream>& stream) {
+  ByteArray bytes;
+  try {
+    bytes = LoadAllBytes(Url(stream));  // closes the stream
+  } catch (const TStreamException&) {
+    return Null;
+  }
+  const Ref<TBank> bank = NewBank(bytes.Length());
+  if (!bank) return Null;
+  if (bytes.Length() > 0) std::memcpy(bank->Buf(), bytes.Data(), static_cast<size_t>(bytes.Length()));
+  return NewBankStream(bank);
 }
 
 }  // namespace
@@ -337,8 +354,11 @@ int32_t TMusic::Underruns() const noexcept {
 // ---- Module functions ----
 
 Ref<TMusic> OpenMusic(const Url& url) {
-  const Ref<TStream> stream = OpenReadStream(url);
+  Ref<TStream> stream = OpenReadStream(url);
   if (!stream) return Null;
+  // A stream that cannot seek (http, tcp, a pipe) keeps its compressed bytes in memory; its
+  // frames are still decoded a piece at a time.
+  if (stream->Pos() == -1 && !(stream = CopiedIntoMemory(stream))) return Null;
   std::unique_ptr<SoundDecoder> decoder;
   try {
     decoder = CloseOnFailure(stream, [&] { return OpenDecoder(stream); });

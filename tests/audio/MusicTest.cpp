@@ -15,7 +15,10 @@
 
 #include "AudioTestSupport.h"
 #include "audio/SonavoxDriver.h"
+#include "net/HttpStream.h"
 #include "runtime/Exceptions.h"
+#include "runtime/LastError.h"
+#include "tests/net/PythonHttpServer.h"
 
 namespace corvex {
 namespace {
@@ -43,6 +46,7 @@ class MusicTest : public ::testing::Test {
   static void SetUpTestSuite() {
     InitModules();
     InitSonavoxAudioModule();
+    InitHttpStreamModule();
   }
   void SetUp() override {
     output = ::testing::TempDir() + "music-disk-" + std::to_string(::getpid()) + ".raw";
@@ -163,6 +167,23 @@ TEST_F(MusicTest, AStreamFailingWhileItPlaysEndsTheMusicAndLeavesOtherSoundsPlay
   EXPECT_EQ(MusicIsPlaying(music), 0);
   EXPECT_EQ(MusicFailed(music), 1);
   EXPECT_LT(MusicPosition(music), 1.5);
+  EXPECT_EQ(ChannelIsPlaying(other), 1);
+}
+
+TEST_F(MusicTest, AnHttpConnectionLostMidwayEndsTheMusicAndLeavesOtherSoundsPlaying) {
+  const testing_support::PythonHttpServer server(CORVEX_AUDIO_TEST_DATA);
+  ASSERT_TRUE(server.Ready()) << server.Error();
+  const std::string file = "flac_stereo_44100.flac";
+  const std::string url = "http::127.0.0.1:" + std::to_string(server.Port()) + "/cut/" +
+                          std::to_string(ReadDataFile(file).size() * 2 / 3) + "/" + file;
+  const Ref<TChannel> other = StartSound(OpenSound(String(DataPath("ogg_mono_22050.ogg").c_str()), 1), Null);
+  const Ref<TMusic> music = OpenMusic(String(url.c_str()));
+  ASSERT_TRUE(music) << LastErrorText().ToBytes();
+  ASSERT_EQ(PlayMusic(music, 1), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+  EXPECT_EQ(MusicIsPlaying(music), 0);
+  EXPECT_EQ(MusicFailed(music), 1);
   EXPECT_EQ(ChannelIsPlaying(other), 1);
 }
 

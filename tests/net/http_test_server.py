@@ -2,10 +2,12 @@
 
 Serves the directory named on the command line from 127.0.0.1 at a port the system picks and
 prints "port N" once it listens. Besides the files it answers two paths of its own:
-/long-headers (many long header lines before a short body) and /header-line/N (one header
-line of N bytes, line end not counted, before the body "ok").
+/long-headers (many long header lines before a short body), /header-line/N (one header
+line of N bytes, line end not counted, before the body "ok") and /cut/N/FILE (FILE's whole
+length announced, its first N bytes sent, then the connection closed, as a lost one would be).
 """
 import http.server
+import os
 import sys
 
 BODY = b"long headers\n"
@@ -27,6 +29,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.send_header("X-Line", "x" * (length - len("X-Line: ")))
             self.end_headers()
             self.wfile.write(b"ok")
+        elif self.path.startswith("/cut/"):
+            _, _, sent, name = self.path.split("/", 3)
+            with open(os.path.join(self.directory, name), "rb") as file:
+                data = file.read()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data[:int(sent)])
+            self.close_connection = True
         else:
             super().do_GET()
 
