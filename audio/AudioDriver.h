@@ -16,6 +16,7 @@ namespace corvex {
 // A playing (or cued) sound. Every operation of the base does nothing; IsPlaying answers 0.
 class TChannel : public Object {
  public:
+  // Ends the sound for good; the channel cannot be resumed.
   virtual void Stop();
   // Non-zero pauses, 0 resumes.
   virtual void SetPaused(int32_t paused);

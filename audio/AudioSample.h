@@ -19,6 +19,7 @@ inline constexpr int32_t SAMPLE_STEREO8 = 4;
 inline constexpr int32_t SAMPLE_STEREO16LE = 5;
 inline constexpr int32_t SAMPLE_STEREO16BE = 6;
 
+// How many format ids there are, the size of the per-format tables.
 inline constexpr int32_t kSampleFormatCount = 7;
 
 // A per-format table, indexed by format id 0 to 6.
@@ -57,6 +58,7 @@ class TAudioSample : public Object {
   // negative length, an id outside 0 to 6 or more than 2^31 - 1 bytes.
   static Ref<TAudioSample> CreateOver(void* address, int32_t length, int32_t hertz, int32_t format);
 
+  // The first frame, the number of frames, the playback rate and the format id.
   uint8_t* Samples() const noexcept { return samples_; }
   int32_t Length() const noexcept { return length_; }
   int32_t Hertz() const noexcept { return hertz_; }

@@ -28,6 +28,7 @@ class streambuffer;
 // Either way under 1 MiB of decoded audio.
 class TMusic : public Object {
  public:
+  // Music that `decoder` decodes from `stream`; both are held for the music's life.
   TMusic(Ref<TStream> stream, std::unique_ptr<SoundDecoder> decoder);
   // Stops the music and its decoding thread.
   ~TMusic() override;

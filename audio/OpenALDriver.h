@@ -42,6 +42,7 @@ class TOpenALSource : public Object {
 // A sound held in one OpenAL buffer; destroying it deletes the buffer.
 class TOpenALSound : public TSound {
  public:
+  // Takes ownership of `buffer`, made in driver start-up `context`; `loop` 1 makes it loop.
   TOpenALSound(openal::ALuint buffer, int32_t loop, int32_t context) noexcept
       : buffer_(buffer), loop_(loop), context_(context) {}
   ~TOpenALSound() override;
@@ -59,6 +60,7 @@ class TOpenALSound : public TSound {
   // flag bit 0 makes it loop.
   static Ref<TOpenALSound> Create(const Ref<TAudioSample>& sample, int32_t flags);
 
+  // The OpenAL buffer, and 1 when the sound loops.
   openal::ALuint Buffer() const noexcept { return buffer_; }
   int32_t Loop() const noexcept { return loop_; }
 
@@ -72,12 +74,15 @@ class TOpenALSound : public TSound {
 // by another channel or the channel was stopped.
 class TOpenALChannel : public TChannel {
  public:
+  // A channel on `source`, valid while the source's use counter stays as it is now; `owned` as
+  // for Create.
   TOpenALChannel(Ref<TOpenALSource> source, int32_t owned) noexcept;
   // A still valid channel stops its source when paused; an owned one gives the source back.
   ~TOpenALChannel() override;
   TOpenALChannel(const TOpenALChannel&) = delete;
   TOpenALChannel& operator=(const TOpenALChannel&) = delete;
 
+  // Stops the source; an owned channel gives it back to the free list.
   void Stop() override;
   void SetPaused(int32_t paused) override;
   // Source gain; OpenAL ignores negative and non-finite values.
@@ -96,6 +101,7 @@ class TOpenALChannel : public TChannel {
   // source for this channel; 0 puts it back in the list at once (a one-shot channel).
   static Ref<TOpenALChannel> Create(int32_t owned);
 
+  // The borrowed source, and whether this channel may still use it.
   const Ref<TOpenALSource>& Source() const noexcept { return source_; }
   bool Valid() const noexcept;
 
@@ -108,6 +114,7 @@ class TOpenALChannel : public TChannel {
 // A driver on one OpenAL device ("" for the default device).
 class TOpenALAudioDriver : public TAudioDriver {
  public:
+  // A driver registered as `name` that opens the device `deviceName` ("" for the default).
   TOpenALAudioDriver(String name, String deviceName);
 
   String Name() override;
@@ -119,6 +126,7 @@ class TOpenALAudioDriver : public TAudioDriver {
   // An owned channel.
   Ref<TChannel> NewChannel() override;
 
+  // The constructor's driver as a Ref.
   static Ref<TOpenALAudioDriver> Create(const String& name, const String& deviceName);
 
  private:

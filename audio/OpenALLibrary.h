@@ -7,6 +7,7 @@
 
 namespace corvex::openal {
 
+// The library's C types, with the sizes its own headers give them.
 using ALuint = unsigned int;
 using ALint = int;
 using ALenum = int;
@@ -19,6 +20,7 @@ using ALCboolean = char;
 struct ALCdevice;
 struct ALCcontext;
 
+// The library's constants the driver passes, with the library's own values.
 inline constexpr ALenum AL_SOURCE_RELATIVE = 0x202;
 inline constexpr ALenum AL_PITCH = 0x1003;
 inline constexpr ALenum AL_POSITION = 0x1004;
@@ -43,6 +45,7 @@ inline constexpr ALCenum ALC_DEVICE_SPECIFIER = 0x1005;
 
 // The entry points, named as the library exports them.
 struct Api {
+  // Each is the library's function of the same name, or a stub that answers 0.
   void (*alGenSources)(ALsizei, ALuint*);
   void (*alSourcei)(ALuint, ALenum, ALint);
   void (*alSourcef)(ALuint, ALenum, ALfloat);

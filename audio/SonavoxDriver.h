@@ -20,6 +20,7 @@ class MixerCore;
 // 0 for the wave-out-style device, -1 for that device with the other as fall-back.
 class TSonavoxAudioDriver : public TAudioDriver {
  public:
+  // A driver registered as `name` asking for output `mode` (1, 0 or -1 as above).
   TSonavoxAudioDriver(String name, int32_t mode);
 
   String Name() override;
@@ -33,6 +34,7 @@ class TSonavoxAudioDriver : public TAudioDriver {
   // A channel with a handle of its own; Null when all handles are taken or no device is open.
   Ref<TChannel> NewChannel() override;
 
+  // The output mode asked for.
   int32_t Mode() const noexcept { return mode_; }
 
  private:
@@ -55,6 +57,7 @@ class TSonavoxSound : public TSound {
   // As Play, with the voice paused.
   Ref<TChannel> Cue(const Ref<TChannel>& channel) override;
 
+  // The shared sample buffer voices play from.
   sonavox::samplebuffer* Buffer() const noexcept { return buffer_; }
 
  private:
@@ -67,6 +70,7 @@ class TSonavoxSound : public TSound {
 // handle is stale (stopped, replaced, its one-shot voice reused, or the device closed).
 class TSonavoxChannel : public TChannel {
  public:
+  // Takes over a handle the mixer core gave out.
   explicit TSonavoxChannel(int32_t handle) noexcept : handle_(handle) {}
   // Frees the handle. A playing voice plays on and is recycled when it ends; a paused one,
   // which nothing could resume any more, stops.
@@ -74,6 +78,7 @@ class TSonavoxChannel : public TChannel {
   TSonavoxChannel(const TSonavoxChannel&) = delete;
   TSonavoxChannel& operator=(const TSonavoxChannel&) = delete;
 
+  // Stops the voice and lets go of the handle, so the channel goes stale.
   void Stop() override;
   void SetPaused(int32_t paused) override;
   // Volume × 4096, truncated and held to 16 bits; NaN gives 0.
@@ -88,6 +93,7 @@ class TSonavoxChannel : public TChannel {
   // Frames played so far, loops included; 0 for a stale channel.
   virtual int32_t Position();
 
+  // The mixer core's handle; 0 once stopped.
   int32_t Handle() const noexcept { return handle_; }
 
  private:

@@ -57,6 +57,9 @@ class samplebuffer {
   void Retain() noexcept { refCount.fetch_add(1, std::memory_order_relaxed); }
   void Release() noexcept;
 
+  // The format, the length in frames and in bytes, the frames copied in so far, the
+  // reference count, the loop flag, the frames (the guard frame after them), where the next
+  // copied frame goes, and the bytes allocated.
   int32_t hertz = 0;
   int32_t channels = 0;
   int32_t bits = 0;
@@ -88,6 +91,7 @@ class streambuffer {
   streambuffer(const streambuffer&) = delete;
   streambuffer& operator=(const streambuffer&) = delete;
 
+  // Either thread may hold and release the buffer; the last release deletes it.
   void Retain() noexcept { refCount.fetch_add(1, std::memory_order_relaxed); }
   void Release() noexcept;
 
@@ -99,6 +103,7 @@ class streambuffer {
   // the interpolation guard. A voice finishes when it reaches the end.
   void end(int64_t frames) noexcept;
 
+  // The frame format, the ring's size in frames, and the mirrored window's.
   int32_t channels = 0;
   int32_t hertz = 0;
   int32_t ringFrames = 0;
@@ -106,6 +111,7 @@ class streambuffer {
   // Frames written (feeding thread) and frames the mixer has moved past (mixing thread).
   alignas(64) std::atomic<int64_t> written{0};
   alignas(64) std::atomic<int64_t> consumed{0};
+  // The frame the sequence ends at; -1 until end() is called.
   std::atomic<int64_t> endFrame{-1};
   // Blocks the mixer found too few frames for and left silent.
   std::atomic<int32_t> underruns{0};
@@ -130,6 +136,7 @@ class output {
   virtual void setPan(int32_t pan) = 0;
   // Below 0 inverts the right channel.
   virtual void setDepth(int32_t depth) = 0;
+  // Each setting's target or current value, as `which` asks.
   virtual int32_t getRate(int32_t which) = 0;
   virtual int32_t getVolume(int32_t which) = 0;
   virtual int32_t getPan(int32_t which) = 0;
@@ -144,6 +151,7 @@ class mixer;
 // stale pointer from the handle table still points at a voice.
 class sound final : public output {
  public:
+  // A free voice of `owner`.
   explicit sound(mixer* owner) noexcept : mixer_(owner) {}
 
   void setRate(int32_t rate) override;
@@ -163,6 +171,7 @@ class sound final : public output {
   // 1 while the voice plays: status neither free, finished nor paused.
   int32_t isPlaying() const noexcept;
 
+  // The mixer that made the voice.
   mixer* owner() const noexcept { return mixer_; }
 
   // Shared: written by both threads.
@@ -230,6 +239,7 @@ class mixer final : public output {
   // Mixing thread, with the device stopped: hands every active voice back.
   void recycleAll();
 
+  // The settings it was made with, and a reading of its clock.
   int32_t count() const noexcept { return count_; }
   int32_t frequency() const noexcept { return frequency_; }
   int32_t outChannels() const noexcept { return outChannels_; }
@@ -276,9 +286,11 @@ class audiodevice {
   // Stops the mixing thread, hands every voice back and closes the device.
   virtual void close() = 0;
 
+  // The device's mixer; null until open made it.
   mixer* getMixer() const noexcept { return mixer_.get(); }
 
  protected:
+  // Made by open, for the mixing thread to drive.
   std::unique_ptr<mixer> mixer_;
 };
 
@@ -315,6 +327,7 @@ class MixerCore {
   bool open(std::unique_ptr<audiodevice> device);
   // Closes the open device, if any, and frees every handle.
   void close();
+  // Whether a device is open, and its mixer (null when none).
   bool isOpen() const noexcept { return device_ != nullptr; }
   mixer* getMixer() const noexcept { return device_ ? device_->getMixer() : nullptr; }
 

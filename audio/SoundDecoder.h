@@ -25,6 +25,7 @@ class SoundDecoder {
   // Goes to frame `frame` (0 is the first); false when the data cannot seek there.
   virtual bool Seek(int64_t frame) = 0;
 
+  // Values per frame (1 or 2) and frames per second.
   int32_t Channels() const noexcept { return channels_; }
   int32_t Hertz() const noexcept { return hertz_; }
   // Frames the data announces; -1 when it does not say.
@@ -49,6 +50,8 @@ class SoundDecoder {
     }
   }
 
+  // What the format's header announced, set by the subclass when it opens, and the first
+  // exception Guard caught.
   int32_t channels_ = 0;
   int32_t hertz_ = 0;
   int64_t frames_ = -1;

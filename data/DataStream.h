@@ -19,8 +19,10 @@ namespace corvex {
 // One object or type id, boxed so that it can be held as an object.
 class TDataId : public Object {
  public:
+  // Boxes `id`; Create gives it as a Ref.
   explicit TDataId(int32_t id) noexcept : id_(id) {}
   static Ref<TDataId> Create(int32_t id);
+  // The boxed id.
   int32_t Id() const noexcept { return id_; }
   // Negative, zero or positive as this id is below, equal to or above the other's.
   int32_t Compare(const TDataId& other) const noexcept { return (id_ > other.id_) - (id_ < other.id_); }
@@ -37,6 +39,7 @@ class TDataStream : public TStreamWrapper {
   // Deepest nesting of objects one ReadObject or WriteObject follows before giving up.
   static constexpr int32_t kMaxDepth = 1000;
 
+  // A data stream that reads and writes objects through `stream`.
   static Ref<TDataStream> Create(const Ref<TStream>& stream);
 
   // Reads one object reference. Malformed input gives Null (an unknown back-reference) or

@@ -15,12 +15,15 @@ namespace corvex {
 // identity. Removing the element an iteration stands on ends that iteration's validity.
 class TList : public TData {
  public:
+  // Walks the elements in order (range-for over the list).
   using const_iterator = std::list<Ref<Object>>::const_iterator;
 
   Ref<TDataType> DataType() const override;
 
+  // The number of elements, and whether there are none.
   int32_t Count() const noexcept { return static_cast<int32_t>(items_.size()); }
   bool IsEmpty() const noexcept { return items_.empty(); }
+  // Adds `value` at the end or the front.
   void AddLast(const Ref<Object>& value);
   void AddFirst(const Ref<Object>& value);
   // The first or last element; Null when the list is empty.
@@ -36,6 +39,7 @@ class TList : public TData {
   // The elements in order, as a new array.
   Array<Ref<Object>> ToArray() const;
 
+  // The range of the elements, first to last.
   const_iterator begin() const noexcept { return items_.begin(); }
   const_iterator end() const noexcept { return items_.end(); }
 

@@ -22,7 +22,9 @@ inline constexpr int32_t kMaxFreeTypePixelSize = 65535;
 class FreeTypeFace {
  public:
   FreeTypeFace() noexcept = default;
+  // Takes ownership of an open face.
   explicit FreeTypeFace(FT_FaceRec_* face) noexcept : face_(face) {}
+  // Faces move, so only one owner ever closes them.
   FreeTypeFace(FreeTypeFace&& other) noexcept : face_(other.Release()) {}
   FreeTypeFace& operator=(FreeTypeFace&& other) noexcept;
   FreeTypeFace(const FreeTypeFace&) = delete;
@@ -47,8 +49,10 @@ class TFreeTypeGlyph : public TGlyph {
   void GetRect(int32_t& outX, int32_t& outY, int32_t& outWidth, int32_t& outHeight) override;
 
   Ref<TPixmap> pixels;  // PIXEL_ALPHA8, or Null for an empty glyph
+  // How far the pen moves after the glyph, in pixels.
   float advance = 0;
   int32_t x = 0;  // picture offset from the pen position, y measured down from the line top
+  // The rest of the placement, in pixels.
   int32_t y = 0;
   int32_t width = 0;
   int32_t height = 0;

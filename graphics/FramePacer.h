@@ -24,6 +24,9 @@ class FramePacer {
   // is not followed by a burst of unpaced ones.
   int32_t NextWait(int32_t now) noexcept;
 
+  // The pacing state, for tests and diagnostics: the rate, the whole milliseconds of a frame,
+  // the milliseconds left over per second, the accumulator that spreads them, and the next
+  // frame's clock time.
   int32_t Rate() const noexcept { return rate_; }
   int32_t MillisPerFrame() const noexcept { return millisPerFrame_; }
   int32_t Remainder() const noexcept { return remainder_; }

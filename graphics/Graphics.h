@@ -25,11 +25,13 @@ inline constexpr int32_t GfxHighDpi = 128;       // a window asks for a high-den
 // A display mode a driver can use for full-screen graphics.
 class TGraphicsMode : public Object {
  public:
+  // A mode of the given size in pixels, colour depth in bits and refresh rate.
   TGraphicsMode(int32_t modeWidth, int32_t modeHeight, int32_t modeDepth, int32_t modeHertz) noexcept
       : width(modeWidth), height(modeHeight), depth(modeDepth), hertz(modeHertz) {}
   // "width,height,depth hertzHz", e.g. "800,600,32 60Hz".
   String ToString() const override;
 
+  // Pixels across and down, bits per pixel, and refreshes per second.
   int32_t width;
   int32_t height;
   int32_t depth;  // bits per pixel
@@ -159,6 +161,7 @@ int32_t FlipHookId();
 
 // The clock that frame pacing reads and sleeps on; tests inject a simulated one.
 struct GraphicsClock {
+  // A millisecond reading that may wrap, and a sleep of about that many milliseconds.
   int32_t (*millisNow)();
   void (*sleepMillis)(int32_t milliseconds);
 };

@@ -48,6 +48,7 @@ class ENetEvent : public Object {
   // Hands the packet over to the caller, who destroys it.
   enet::Packet* TakePacket() noexcept;
 
+  // The kENetEvent type, the peer it concerns, and a received packet with its channel.
   int32_t type = kENetEventNone;
   enet::Peer* peer = nullptr;
   int32_t channel = 0;
@@ -59,6 +60,7 @@ class TOrbuPeer : public Object {
  public:
   // Asks the ENet peer to disconnect and forgets it.
   virtual void Disconnect();
+  // Records that the peer knows our object `local` as `remote`, and forgets it.
   virtual void MapId(int32_t local, int32_t remote);
   virtual void UnmapId(int32_t local);
   // The message of a packet's bytes, its id translated to ours (except for messages to an
@@ -83,6 +85,7 @@ class TOrbuPeer : public Object {
   void DropHeld() noexcept;
   ~TOrbuPeer() override;
 
+  // The ENet peer, and the id tables each way (0: no mapping).
   enet::Peer* enetPeer = nullptr;
   Array<int32_t> localToRemote;
   Array<int32_t> remoteToLocal;
@@ -114,17 +117,21 @@ class TOrbuHost : public Object {
   virtual void HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet);
   // Adds a peer and sends it a created message of every object it has not seen.
   virtual Ref<TOrbuPeer> AttachPeer(enet::Peer* enetPeer);
+  // The lists a program walks after a pump: every object, every peer, and the objects
+  // created, modified and closed in that pump.
   virtual Ref<TList> AllObjects();
   virtual Ref<TList> Peers();
   virtual Ref<TList> CreatedObjects();
   virtual Ref<TList> ModifiedObjects();
   virtual Ref<TList> ClosedObjects();
+  // New objects of this host: a shared object, and a message for PostMessage.
   virtual Ref<TOrbuObject> NewLocalObject();
   virtual Ref<TOrbuObject> NewMessageObject();
   // Sends the message to the target's owner; a message to a local object goes nowhere.
   virtual void PostMessage(const Ref<TOrbuObject>& message, const Ref<TOrbuObject>& target);
   // The lowest free id; throws "Out of Orbu object IDs" when every id is taken.
   virtual int32_t FreeId();
+  // Enters and removes an object in the id table.
   virtual void RegisterObject(const Ref<TOrbuObject>& object);
   virtual void UnregisterObject(const Ref<TOrbuObject>& object);
   // Starts listening on the port (0: any free port); 1 on success, 0 when already networked or
@@ -140,6 +147,9 @@ class TOrbuHost : public Object {
   // Called by a listed object that leaves the synced state: the next pump takes its changes.
   void MarkPending(TOrbuObject& object);
 
+  // The ENet host (null when not networked), the events collected and not yet handled, the
+  // peers, every object in creation order, the objects of the last pump by state, the messages
+  // received, and the objects by id.
   enet::HostHandle enetHost;
   Ref<TList> events;
   Ref<TList> peers;

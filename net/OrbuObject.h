@@ -29,6 +29,7 @@ inline constexpr int32_t kOrbuString = 3;
 inline constexpr int32_t kOrbuByte = 4;   // integers 0 to 255
 inline constexpr int32_t kOrbuShort = 5;  // integers 256 to 65535
 
+// Slots per object; the slot index fits the tag byte's low five bits.
 inline constexpr int32_t kOrbuSlotCount = 32;
 // Ids run from 1 to 4095; tables indexed by id have one entry more.
 inline constexpr int32_t kOrbuIdCount = 4096;
@@ -55,6 +56,7 @@ class TOrbuSlot : public Object {
   virtual float FloatValue();
   virtual String StringValue();
 
+  // The slot's type and its value; only the field its type names is meaningful.
   int32_t type = kOrbuUnset;
   int32_t intValue = 0;
   float floatValue = 0.0f;
@@ -64,9 +66,11 @@ class TOrbuSlot : public Object {
 // The unit that travels: an object id, a state and packed slots.
 class TOrbuMsg : public Object {
  public:
+  // A message about object `msgId` in state `msgState` with its packed slots.
   TOrbuMsg(int32_t msgId, int32_t msgState, ByteArray slotData)
       : id(msgId), state(msgState), data(std::move(slotData)) {}
 
+  // The object id, the state it reports and the packed slot records.
   int32_t id;
   int32_t state;
   ByteArray data;
@@ -78,6 +82,7 @@ class TOrbuObject : public Object {
  public:
   ~TOrbuObject() override;
 
+  // One of the object states above; kOrbuDead once removed from its host.
   virtual int32_t State();
   // Closes the object: a never-sent object dies at once, a sent one goes out as closed at the
   // next pump. Throws "Illegal object state" for a dead object or a message.
@@ -113,9 +118,12 @@ class TOrbuObject : public Object {
   // too large to pack.
   int32_t PackedSizeWith(const ByteArray& data) const;
 
+  // An object of `host`, owned by `peer` (Null for the host's own) with 32 unset slots.
   static Ref<TOrbuObject> Create(int32_t id, int32_t state, const Ref<TOrbuHost>& host,
                                  const Ref<TOrbuPeer>& peer);
 
+  // The id, state, host, owning peer (Null: this host's), the object a message is for, the
+  // slots, and the bits of the slots written since the last pump.
   int32_t id = 0;
   int32_t state = 0;
   Ref<TOrbuHost> host;

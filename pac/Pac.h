@@ -49,6 +49,8 @@ class TPac : public Object {
   // The number of frames in the tables.
   int32_t FrameCount() const noexcept { return widths.Length(); }
 
+  // Each group's frames, by group frame number; the atlas; each frame's texture window on
+  // the atlas, its size in pixels, and the advance the index gives its character.
   std::map<String, Array<int32_t>> groups;
   Ref<TImage> image;
   Array<float> uLeft;

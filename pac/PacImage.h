@@ -37,6 +37,8 @@ class TPacImage : public Object {
   // The number of lines times the height of the pac's first frame.
   virtual int32_t TextHeight(const String& text);
 
+  // The pac drawn from, the group's global frames by group frame number, and whether Draw
+  // centres a frame (non-zero) or places its top-left corner.
   Ref<TPac> pac;
   Array<int32_t> frames;
   int32_t centred = 1;

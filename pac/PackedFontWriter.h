@@ -19,6 +19,8 @@ inline constexpr int32_t kCentreLineInCell = std::numeric_limits<int32_t>::min()
 // k mod `columns` and row k div `columns`. Every frame belongs to `group` with the number
 // TPacImage looks the character up by, its code minus 32.
 struct PackedFontLayout {
+  // The first character and how many follow it, the cell size and columns of the grid, and
+  // the atlas size, all in pixels but the counts.
   int32_t first = 32;
   int32_t count = 95;
   int32_t cellWidth = 30;

@@ -60,6 +60,7 @@ class TPixmap : public TData {
   // A new pixmap over memory the caller owns and keeps alive.
   static Ref<TPixmap> Wrap(void* pixels, int32_t width, int32_t height, int32_t pitch, int32_t format);
 
+  // The first row, the size in pixels, the bytes from one row to the next, and the format id.
   uint8_t* Pixels() const noexcept { return pixels_; }
   int32_t Width() const noexcept { return width_; }
   int32_t Height() const noexcept { return height_; }

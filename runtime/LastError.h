@@ -29,14 +29,17 @@ inline std::nullptr_t FailNull(const String& cause) {
   SetLastError(cause);
   return nullptr;
 }
+// The same for a literal cause, with no String built.
 inline std::nullptr_t FailNull(const char* cause) {
   SetLastError(cause);
   return nullptr;
 }
+// Records the cause and answers 0, for calls whose failure value is 0.
 inline int32_t FailZero(const String& cause) {
   SetLastError(cause);
   return 0;
 }
+// The same for a literal cause, with no String built.
 inline int32_t FailZero(const char* cause) {
   SetLastError(cause);
   return 0;
@@ -53,7 +56,9 @@ uint64_t LastErrorCount() noexcept;
 // Scopes nest; the innermost one with a name wins. A null or empty name adds nothing.
 class ErrorSubject {
  public:
+  // Makes `name` the subject until the scope ends; the string must outlive the scope.
   explicit ErrorSubject(const String* name) noexcept;
+  // Restores the subject in force outside the scope.
   ~ErrorSubject();
   ErrorSubject(const ErrorSubject&) = delete;
   ErrorSubject& operator=(const ErrorSubject&) = delete;

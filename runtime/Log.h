@@ -8,6 +8,7 @@
 
 namespace corvex {
 
+// How much a diagnostic line matters; handlers drop lines below their minimum.
 enum class LogLevel : int32_t { Debug = 0, Info = 1, Warning = 2, Error = 3 };
 
 // Receives one diagnostic line, without a line end. May be called from any framework thread

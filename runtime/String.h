@@ -33,6 +33,7 @@ class String {
   // printf "%#.17lg" of a double.
   static String FromDouble(double value);
 
+  // Length in UTF-16 code units, and whether there are none.
   int32_t Length() const noexcept { return static_cast<int32_t>(units_.size()); }
   bool IsEmpty() const noexcept { return units_.empty(); }
   // The code unit at `index`; raises TArrayBoundsException outside the string.
@@ -71,15 +72,19 @@ class String {
   // character, no digits give 0. Hexadecimal, "inf" and "nan" are not numbers here.
   double ToDouble() const;
 
+  // Appends in place, without a new string, for texts built piece by piece.
   String& operator+=(const String& other) {
     units_ += other.units_;
     return *this;
   }
+  // Appends one code unit.
   String& operator+=(char16_t unit) {
     units_ += unit;
     return *this;
   }
+  // The two texts joined.
   friend String operator+(String a, const String& b) { return a += b; }
+  // Equal when every code unit is.
   friend bool operator==(const String& a, const String& b) = default;
   // Code unit by code unit, as ordered maps compare string keys.
   friend std::strong_ordering operator<=>(const String& a, const String& b) { return a.units_ <=> b.units_; }
@@ -91,8 +96,10 @@ class String {
 // A string held as an object, for places that take any object (URLs, list elements).
 class TStringObject : public Object {
  public:
+  // Boxes `text`; ToString gives it back.
   explicit TStringObject(String text) : text_(std::move(text)) {}
   String ToString() const override { return text_; }
+  // The boxed text, without a copy.
   const String& Text() const noexcept { return text_; }
 
  private:

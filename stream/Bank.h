@@ -82,6 +82,7 @@ class TBank : public TData {
 // Reads and writes a bank from position 0, growing it when writing past its end.
 class TBankStream : public TStream {
  public:
+  // A stream over `bank`, at position 0.
   static Ref<TBankStream> Create(const Ref<TBank>& bank);
   int32_t Pos() override { return pos_; }
   // The bank's size, which moves as the stream writes past its end.

@@ -15,11 +15,13 @@ namespace corvex {
 // Base of the stream errors; its text form is the root object's.
 class TStreamException : public Object {};
 
+// Raised when a read that must complete cannot make progress.
 class TStreamReadException : public TStreamException {
  public:
   String ToString() const override;
 };
 
+// Raised when a write that must complete cannot make progress.
 class TStreamWriteException : public TStreamException {
  public:
   String ToString() const override;
@@ -124,12 +126,14 @@ class TStreamWrapper : public TStream {
   void WriteObject(const Ref<Object>& object) override;
 
  protected:
+  // The wrapped stream; Null when none is set.
   Ref<TStream> stream_;
 };
 
 // A wrapper that does not own what it wraps: Close only lets go of it.
 class TStreamStream : public TStreamWrapper {
  public:
+  // A wrapper over `stream` that leaves it open when closed.
   static Ref<TStreamStream> Create(const Ref<TStream>& stream);
   void Close() override;
 };

@@ -12,6 +12,7 @@
 
 namespace corvex {
 
+// The encoding ids of Create: one byte per character, UTF-8, and UTF-16 in either byte order.
 inline constexpr int32_t ENCODING_LATIN1 = 1;
 inline constexpr int32_t ENCODING_UTF8 = 2;
 inline constexpr int32_t ENCODING_UTF16BE = 3;

@@ -15,6 +15,7 @@ namespace corvex {
 class Url {
  public:
   Url() = default;
+  // Implicit from Null, a name or an object, so that every loader call takes any of them.
   Url(std::nullptr_t) {}                        // NOLINT(google-explicit-constructor)
   Url(const char* text) : Url(String(text)) {}  // NOLINT(google-explicit-constructor)
   Url(const String& text);                      // NOLINT(google-explicit-constructor)

@@ -55,6 +55,8 @@ inline constexpr int32_t EVENT_MENUACTION = 0x8001;
 // `extra`, when a string object, is the event's text.
 class TEvent : public Object {
  public:
+  // The EVENT_ kind, the raiser, and the kind's own values: a key or button code, the
+  // modifier keys held, a position, and an object such as the text.
   int32_t id = 0;
   Ref<Object> source;
   int32_t data = 0;

@@ -10,6 +10,7 @@ namespace corvex {
 
 // One button: the answer it gives, its label, and whether Enter or Escape presses it.
 struct MessageBoxButton {
+  // What the box answers when this button is pressed.
   int32_t answer;
   const char* label;
   bool byEnter;

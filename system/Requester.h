@@ -15,12 +15,14 @@ inline constexpr int32_t kRequesterNameLimit = 4095;
 // Where a file requester opens: a directory ("" for the requester's own choice) and the file
 // name it pre-fills.
 struct RequesterStart {
+  // The directory, and the file name to pre-fill ("" for none).
   String directory;
   String fileName;
 };
 
 // One group of an extension list: "Image Files:png,jpg" names "Image Files" with png and jpg.
 struct FileFilterGroup {
+  // The name shown, and the extensions without their dots.
   String name;
   std::vector<String> extensions;
 };

@@ -52,6 +52,22 @@ def opens_body(line):
     return line.count("{") > line.count("}")
 
 
+def declarations(text):
+    """How many members a statement declares: `int a = 0, b = 0;` declares two."""
+    if "(" in text or not text.endswith(";"):
+        return 1
+    depth = 0
+    count = 1
+    for char in text:
+        if char in "<{[":
+            depth += 1
+        elif char in ">}]":
+            depth -= 1
+        elif char == "," and depth == 0:
+            count += 1
+    return count
+
+
 def grouped(lines):
     """Wraps each run of two or more declarations that follow one comment in a member group."""
     out = []
@@ -72,7 +88,7 @@ def grouped(lines):
             if opens_body(lines[end]) or text.startswith("}"):
                 break
             if text.endswith(";") or text.endswith("}") or "///<" in text or define:
-                statements += 1
+                statements += declarations(text)
             end += 1
         if statements >= 2 and end > i:
             indent = lines[i][: len(lines[i]) - len(lines[i].lstrip())]

@@ -11,8 +11,8 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$jobs"
 bash tools/with-display.sh ctest --test-dir build/release --output-on-failure -j "$jobs"
 
-# The reference: Doxygen over the public headers, failing on undocumented members of the headers
-# docs/DocumentedHeaders.cmake lists and on any fault of form.
+# The reference: Doxygen over the public headers, failing on any undocumented public member and
+# on any fault of form.
 cmake --build build/release --target docs
 
 # libcorvex.so (exports, SONAME, the install test against it) and the .deb files, unpacked into

@@ -83,8 +83,11 @@ int32_t SetCurrentDirectory(String path);
 // empty handle is what OpenDirectory answers for a directory that does not open.
 class DirectoryHandle {
  public:
+  // An empty handle, with no listing open.
   DirectoryHandle() noexcept;
+  // Takes ownership of an open platform listing.
   explicit DirectoryHandle(std::unique_ptr<platform::DirectoryListing> listing) noexcept;
+  // Handles move, so only one of them ever closes the listing.
   DirectoryHandle(DirectoryHandle&&) noexcept;
   DirectoryHandle& operator=(DirectoryHandle&&) noexcept;
   DirectoryHandle(const DirectoryHandle&) = delete;

@@ -24,8 +24,10 @@ class TQuad : public Object {
   virtual void SetCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 
   Ref<TQuad> next;  // the following quad of its layer or of the free chain
+  // What the collision calls answer for this quad, and the picture that limits its cover.
   Ref<Object> owner;
   Ref<TPixmap> picture;
+  // The corners' bounding box, which SetCorners keeps.
   float boxLeft = 0.0f, boxTop = 0.0f, boxRight = 0.0f, boxBottom = 0.0f;
   std::array<float, 16> corners{};  // four vertices of x, y, u, v
 };

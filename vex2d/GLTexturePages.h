@@ -19,6 +19,7 @@ class TGLImageFrame;
 // alive; it deletes its texture when the last one goes and the page list has let it go.
 class TGLTexturePage : public Object {
  public:
+  // A page over a square texture already made, `size` pixels a side; `filtered` as it samples.
   TGLTexturePage(int32_t textureName, int32_t size, bool filtered);
   // Deletes the texture in the shared context (and in the current one while the generation it
   // was made in lasts).
@@ -31,6 +32,8 @@ class TGLTexturePage : public Object {
   // Gives the cell at (x, y) back.
   void FreeCell(int32_t x, int32_t y);
 
+  // The OpenGL texture, its side in pixels, its filtering, the context generation it was made
+  // in, and how many cells are in use.
   int32_t TextureName() const noexcept { return textureName_; }
   int32_t Size() const noexcept { return size_; }
   bool Filtered() const noexcept { return filtered_; }

@@ -58,6 +58,8 @@ class TImage : public TData {
   // The number of frames.
   int32_t FrameCount() const noexcept { return pixmaps.Length(); }
 
+  // The frame size, the ImgFlags, the mask colour's channels, and the handle, the point
+  // drawn at the given position.
   int32_t width = 0;
   int32_t height = 0;
   int32_t flags = 0;

@@ -25,9 +25,11 @@ class TImageGlyph : public TGlyph {
   float Advance() override { return advance; }
   void GetRect(int32_t& x, int32_t& y, int32_t& width, int32_t& height) override;
 
+  // The glyph's picture (Null when it has none) and how far the pen moves after it.
   Ref<TImage> image;
   float advance = 0;
   int32_t offsetX = 0;  // offset of the picture from the pen position
+  // The rest of the placement, in pixels.
   int32_t offsetY = 0;
   int32_t glyphWidth = 0;
   int32_t glyphHeight = 0;
@@ -69,6 +71,7 @@ class TImageFont : public TFont {
   static Ref<TImageFont> CreateDefault();
 
   Ref<TFont> source;  // Null for the built-in font
+  // One slot per glyph, Null until the glyph is first made.
   Array<Ref<TImageGlyph>> glyphs;
   int32_t imageFlags = 0;  // flags of the glyph images
 };

@@ -22,11 +22,13 @@ class TShader : public Object {
 
   // An image uniform: the sampler's name, its texture unit and the frame bound there.
   struct ImageUniform {
+    // The uniform's name in the source, the texture unit it samples, and the frame bound there.
     String name;
     int32_t unit;
     Ref<TImageFrame> frame;
   };
 
+  // The OpenGL program, the GraphicsGeneration it was linked in, and the images given to it.
   int32_t program = 0;
   int32_t generation = 0;
   std::vector<ImageUniform> images;

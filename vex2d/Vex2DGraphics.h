@@ -57,6 +57,8 @@ class TVex2DGraphics : public TGraphics {
   // Stores the font of the text functions (no driver call).
   void SetFont(const Ref<TImageFont>& newFont);
 
+  // What the renderer's setters store: the drawing colour and alpha, the clear colour, the line
+  // width, the rotation and scale and the matrix made of them, the viewport, and the origin.
   int32_t colorRed = 255, colorGreen = 255, colorBlue = 255;
   float alpha = 1.0f;
   int32_t clearRed = 0, clearGreen = 0, clearBlue = 0;

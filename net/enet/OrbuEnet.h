@@ -21,6 +21,7 @@ void InitEnetModule();
 
 namespace corvex::enet {
 
+// ENet's own records, named without ENet's header so only enet/OrbuEnet.cpp includes it.
 using Host = _ENetHost;
 using Peer = _ENetPeer;
 using Packet = _ENetPacket;
@@ -29,7 +30,9 @@ using Packet = _ENetPacket;
 // message may carry. Larger packets from a peer are refused before ENet allocates them.
 inline constexpr std::size_t kMaxPacketBytes = 2 + 65520;
 
+// Destroys an ENet host, for HostHandle.
 struct HostDestroyer {
+  // Destroys the host; its peers are dropped without being told.
   void operator()(Host* host) const noexcept;
 };
 // An ENet host that is destroyed with its owner.
@@ -49,6 +52,7 @@ void Flush(Host* host) noexcept;
 
 // One serviced event: type 0 none, 1 connect, 2 disconnect, 3 receive.
 struct EventRecord {
+  // Peer and packet are set as the type needs; the caller destroys a received packet.
   int32_t type = 0;
   Peer* peer = nullptr;
   uint8_t channel = 0;
