@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <numeric>
+#include <span>
 #include <vector>
 
 #include "net/OrbuHost.h"
@@ -37,7 +38,8 @@ bool MaskHas(int32_t mask, int32_t index) {
 // Reads big-endian records from packed slot data, never past its end.
 class RecordReader {
  public:
-  explicit RecordReader(const ByteArray& data) : bytes_(data.Data()), size_(data.Length()) {}
+  explicit RecordReader(std::span<const uint8_t> data)
+      : bytes_(data.data()), size_(static_cast<int32_t>(data.size())) {}
 
   bool AtEnd() const { return at_ == size_; }
   // The next `count` bytes as an unsigned big-endian number; false when they run past the end.
@@ -82,6 +84,10 @@ int32_t FixedValueSize(int32_t type) {
   }
 }
 
+std::span<const uint8_t> BytesOf(const ByteArray& data) {
+  return {data.Data(), static_cast<std::size_t>(data.Length())};
+}
+
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int32_t count) {
   for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8)
     out.push_back(static_cast<uint8_t>(value >> shift));
@@ -121,7 +127,11 @@ float OrbuHalfToFloat(uint16_t half) noexcept {
 }
 
 bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
-  if (data.Length() > kOrbuMaxData) return false;
+  return IsWellFormedOrbuData(BytesOf(data));
+}
+
+bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept {
+  if (data.size() > static_cast<std::size_t>(kOrbuMaxData)) return false;
   RecordReader reader(data);
   while (!reader.AtEnd()) {
     uint32_t tag = 0;
@@ -225,19 +235,34 @@ String TOrbuObject::SlotString(int32_t index) {
 
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
   Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
+  Touch(index);
+  return slot;
+}
+
+void TOrbuObject::Touch(int32_t index) {
   modifiedMask = static_cast<int32_t>(static_cast<uint32_t>(modifiedMask) | 1u << index);
   packedSizeBound = -1;
   if (state == kOrbuSynced) {
     state = kOrbuModified;
     NotePending();
   }
-  return slot;
 }
 
 Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
-  if (state == kOrbuSynced || state == kOrbuDead) return Null;
-  Ref<TOrbuMsg> msg;
-  if (!peer) msg = New<TOrbuMsg>(id, state, PackSlots(modifiedMask));
+  std::vector<uint8_t> records;
+  int32_t sentState = 0;
+  if (!TakeChangesInto(records, sentState)) return Null;
+  return New<TOrbuMsg>(id, sentState, ByteArray::FromVector(std::move(records)));
+}
+
+bool TOrbuObject::TakeChangesInto(std::vector<uint8_t>& records, int32_t& sentState) {
+  if (state == kOrbuSynced || state == kOrbuDead) return false;
+  const bool local = !peer;
+  if (local) {
+    records.clear();
+    PackSlotsInto(modifiedMask, records);
+    sentState = state;
+  }
   modifiedMask = 0;
   if (state == kOrbuCreated || state == kOrbuModified) {
     state = kOrbuSynced;
@@ -245,12 +270,16 @@ Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
     target = Null;
     state = kOrbuDead;
   }
-  return msg;
+  return local;
 }
 
 void TOrbuObject::ApplyMsg(const Ref<TOrbuMsg>& msg) {
-  UnpackSlots(msg->data);
-  state = msg->state;
+  ApplyRecords(msg->state, BytesOf(msg->data));
+}
+
+void TOrbuObject::ApplyRecords(int32_t newState, std::span<const uint8_t> data) {
+  UnpackRecords(data);
+  state = newState;
   if (state != kOrbuSynced) NotePending();
 }
 
@@ -267,14 +296,19 @@ Ref<TOrbuMsg> TOrbuObject::AddressedMsg(int32_t targetId) {
 }
 
 ByteArray TOrbuObject::PackSlots(int32_t mask) {
+  std::vector<uint8_t> out;
+  PackSlotsInto(mask, out);
+  return ByteArray::FromVector(std::move(out));
+}
+
+void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
   int32_t total = 0;
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
     if (!MaskHas(mask, index)) continue;
     total += RecordSize(*slots[index]);
     if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
   }
-  std::vector<uint8_t> out;
-  out.reserve(static_cast<std::size_t>(total));
+  out.reserve(out.size() + static_cast<std::size_t>(total));
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
     const TOrbuSlot& slot = *slots[index];
     if (!MaskHas(mask, index) || slot.type == kOrbuUnset) continue;
@@ -302,10 +336,13 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
       }
     }
   }
-  return ByteArray::FromVector(std::move(out));
 }
 
 void TOrbuObject::UnpackSlots(const ByteArray& data) {
+  UnpackRecords(BytesOf(data));
+}
+
+void TOrbuObject::UnpackRecords(std::span<const uint8_t> data) {
   RecordReader reader(data);
   while (!reader.AtEnd()) {
     uint32_t tag = 0;
@@ -318,21 +355,23 @@ void TOrbuObject::UnpackSlots(const ByteArray& data) {
       if (!reader.Take(2, value) || !reader.TakeText(static_cast<int32_t>(value), text)) {
         throw TThrownString("Corrupt Orbu message");
       }
-      SetSlotString(index, text);
+      Touch(index);
+      slots[index]->StoreString(text);
       continue;
     }
     const int32_t size = FixedValueSize(type);
     if (size == 0) throw TThrownString("Invalid Orbu data type");
     if (!reader.Take(size, value)) throw TThrownString("Corrupt Orbu message");
+    Touch(index);
     if (type == kOrbuFloat) {
-      SetSlotFloat(index, OrbuHalfToFloat(static_cast<uint16_t>(value)));
+      slots[index]->StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(value)));
     } else {
-      SetSlotInt(index, static_cast<int32_t>(value));
+      slots[index]->StoreInt(static_cast<int32_t>(value));
     }
   }
 }
 
-int32_t TOrbuObject::PackedSizeWith(const ByteArray& data) const {
+int32_t TOrbuObject::PackedSizeWith(std::span<const uint8_t> data) const {
   std::array<int32_t, kOrbuSlotCount> sizes{};
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) sizes[index] = RecordSize(*slots[index]);
   RecordReader reader(data);
