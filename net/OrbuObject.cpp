@@ -31,10 +31,6 @@ int32_t RecordSize(const TOrbuSlot& slot) {
   }
 }
 
-bool MaskHas(int32_t mask, int32_t index) {
-  return (static_cast<uint32_t>(mask) >> index & 1u) != 0;
-}
-
 // Reads big-endian records from packed slot data, never past its end.
 class RecordReader {
  public:
@@ -302,17 +298,18 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
 }
 
 void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
+  // Only the slots the mask names are visited, lowest first.
+  const auto named = static_cast<uint32_t>(mask);
   int32_t total = 0;
-  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
-    if (!MaskHas(mask, index)) continue;
-    total += RecordSize(*slots[index]);
+  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
+    total += RecordSize(*slots[std::countr_zero(rest)]);
     if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
   }
   out.reserve(out.size() + static_cast<std::size_t>(total));
-  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
+  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
+    const int32_t index = std::countr_zero(rest);
     const TOrbuSlot& slot = *slots[index];
-    if (!MaskHas(mask, index) || slot.type == kOrbuUnset) continue;
-    if (RecordSize(slot) == 0) continue;  // a type no record exists for
+    if (RecordSize(slot) == 0) continue;  // unset, or a type no record exists for
     out.push_back(static_cast<uint8_t>(slot.type * 32 + index));
     const auto value = static_cast<uint32_t>(slot.intValue);
     switch (slot.type) {
