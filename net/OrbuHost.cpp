@@ -226,7 +226,8 @@ void TOrbuHost::SendLocalChanges() {
   const auto byListOrder = [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
     return a->listOrder < b->listOrder;
   };
-  if (!std::is_sorted(round.begin(), round.end(), byListOrder)) std::sort(round.begin(), round.end(), byListOrder);
+  if (!std::is_sorted(round.begin(), round.end(), byListOrder))
+    std::sort(round.begin(), round.end(), byListOrder);
   for (const Ref<TOrbuObject>& object : round) object->pending = false;
   bool anyDead = false;
   std::size_t at = 0;
@@ -234,7 +235,8 @@ void TOrbuHost::SendLocalChanges() {
     for (; at < round.size(); ++at) {
       TOrbuObject& object = *round[at];
       int32_t sentState = 0;
-      if (object.TakeChangesInto(packed_, sentState)) BroadcastRecords(object.id, sentState, packed_, nullptr);
+      if (object.TakeChangesInto(packed_, sentState))
+        BroadcastRecords(object.id, sentState, packed_, nullptr);
       anyDead = anyDead || object.state == kOrbuDead;
     }
   } catch (...) {
@@ -408,7 +410,8 @@ void TOrbuHost::Shutdown() {
 
 void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
   // Messages to an object carry each peer's own id for it; everything else carries ours.
-  if (msg->state != kOrbuMessage) return BroadcastRecords(msg->id, msg->state, BytesOf(msg->data), except.Get());
+  if (msg->state != kOrbuMessage)
+    return BroadcastRecords(msg->id, msg->state, BytesOf(msg->data), except.Get());
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
     if (peer != except.Get() && peer->IsConnected()) peer->Send(msg);
