@@ -34,10 +34,6 @@ enet::Packet* WirePacket(int32_t id, int32_t state, std::span<const uint8_t> dat
   return packet;
 }
 
-std::span<const uint8_t> BytesOf(const ByteArray& data) {
-  return {data.Data(), static_cast<std::size_t>(data.Length())};
-}
-
 }  // namespace
 
 ENetEvent::~ENetEvent() {
@@ -126,7 +122,7 @@ Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
 
 void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
   const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
-  enet::Packet* packet = enetPeer ? WirePacket(id, msg->state, BytesOf(msg->data)) : nullptr;
+  enet::Packet* packet = enetPeer ? WirePacket(id, msg->state, OrbuBytes(msg->data)) : nullptr;
   const bool sent = packet && Deliver(packet);
   enet::ReleaseIfUnsent(packet);
   if (!sent) throw TThrownString("ENet errror");
@@ -411,7 +407,7 @@ void TOrbuHost::Shutdown() {
 void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
   // Messages to an object carry each peer's own id for it; everything else carries ours.
   if (msg->state != kOrbuMessage)
-    return BroadcastRecords(msg->id, msg->state, BytesOf(msg->data), except.Get());
+    return BroadcastRecords(msg->id, msg->state, OrbuBytes(msg->data), except.Get());
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
     if (peer != except.Get() && peer->IsConnected()) peer->Send(msg);

@@ -80,10 +80,6 @@ int32_t FixedValueSize(int32_t type) {
   }
 }
 
-std::span<const uint8_t> BytesOf(const ByteArray& data) {
-  return {data.Data(), static_cast<std::size_t>(data.Length())};
-}
-
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int32_t count) {
   for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8)
     out.push_back(static_cast<uint8_t>(value >> shift));
@@ -122,8 +118,12 @@ float OrbuHalfToFloat(uint16_t half) noexcept {
   return std::bit_cast<float>(sign | (field - 15 + 127) << 23 | fraction << 13);
 }
 
+std::span<const uint8_t> OrbuBytes(const ByteArray& data) noexcept {
+  return {data.Data(), static_cast<std::size_t>(data.Length())};
+}
+
 bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
-  return IsWellFormedOrbuData(BytesOf(data));
+  return IsWellFormedOrbuData(OrbuBytes(data));
 }
 
 bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept {
@@ -270,7 +270,7 @@ bool TOrbuObject::TakeChangesInto(std::vector<uint8_t>& records, int32_t& sentSt
 }
 
 void TOrbuObject::ApplyMsg(const Ref<TOrbuMsg>& msg) {
-  ApplyRecords(msg->state, BytesOf(msg->data));
+  ApplyRecords(msg->state, OrbuBytes(msg->data));
 }
 
 void TOrbuObject::ApplyRecords(int32_t newState, std::span<const uint8_t> data) {
@@ -336,7 +336,7 @@ void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
 }
 
 void TOrbuObject::UnpackSlots(const ByteArray& data) {
-  UnpackRecords(BytesOf(data));
+  UnpackRecords(OrbuBytes(data));
 }
 
 void TOrbuObject::UnpackRecords(std::span<const uint8_t> data) {

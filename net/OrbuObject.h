@@ -46,6 +46,8 @@ float OrbuHalfToFloat(uint16_t half) noexcept;
 // fits in one message.
 bool IsWellFormedOrbuData(const ByteArray& data) noexcept;
 bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept;
+// The bytes of a byte array, as a span.
+std::span<const uint8_t> OrbuBytes(const ByteArray& data) noexcept;
 
 // One typed value of an object.
 class TOrbuSlot : public Object {
