@@ -22,15 +22,15 @@ Ref<TOrbuObject> AsObject(const Ref<Object>& item) {
   return Ref<TOrbuObject>(static_cast<TOrbuObject*>(item.Get()));
 }
 
-// A reliable packet of the message as it goes on the wire with `id`; null when ENet has none.
-enet::Packet* WirePacket(int32_t id, const TOrbuMsg& msg) {
-  const auto size = static_cast<std::size_t>(2 + msg.data.Length());
-  enet::Packet* packet = enet::NewReliablePacket(size);
+// A reliable packet as it goes on the wire: the header of `id` and `state`, then the packed slot
+// records; null when ENet has none.
+enet::Packet* WirePacket(int32_t id, int32_t state, std::span<const uint8_t> data) {
+  enet::Packet* packet = enet::NewReliablePacket(2 + data.size());
   if (!packet) return nullptr;
   uint8_t* bytes = enet::PacketData(packet);
-  bytes[0] = static_cast<uint8_t>(id / 256 + msg.state * 16);
+  bytes[0] = static_cast<uint8_t>(id / 256 + state * 16);
   bytes[1] = static_cast<uint8_t>(id % 256);
-  std::copy(msg.data.begin(), msg.data.end(), bytes + 2);
+  std::copy(data.begin(), data.end(), bytes + 2);
   return packet;
 }
 
@@ -122,7 +122,7 @@ Ref<TOrbuMsg> TOrbuPeer::Receive(std::span<const uint8_t> packet) {
 
 void TOrbuPeer::Send(const Ref<TOrbuMsg>& msg) {
   const int32_t id = msg->state == kOrbuMessage ? localToRemote[msg->id] : msg->id;
-  enet::Packet* packet = enetPeer ? WirePacket(id, *msg) : nullptr;
+  enet::Packet* packet = enetPeer ? WirePacket(id, msg->state, OrbuBytes(msg->data)) : nullptr;
   const bool sent = packet && Deliver(packet);
   enet::ReleaseIfUnsent(packet);
   if (!sent) throw TThrownString("ENet errror");
@@ -210,18 +210,29 @@ void TOrbuHost::Pump() {
 
 void TOrbuHost::SendLocalChanges() {
   if (pending_.empty()) return;
-  std::vector<Ref<TOrbuObject>> round;
+  // The round's list and packing buffer are kept from pump to pump, so that a steady stream
+  // of changes allocates neither.
+  std::vector<Ref<TOrbuObject>>& round = round_;
   round.swap(pending_);
-  std::sort(round.begin(), round.end(),
-            [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) { return a->listOrder < b->listOrder; });
+  struct ClearAtEnd {
+    std::vector<Ref<TOrbuObject>>& round;
+    ~ClearAtEnd() { round.clear(); }
+  } clearAtEnd{round};
+  // Objects are mostly changed in the order they were made, so the round is often in order.
+  const auto byListOrder = [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
+    return a->listOrder < b->listOrder;
+  };
+  if (!std::is_sorted(round.begin(), round.end(), byListOrder))
+    std::sort(round.begin(), round.end(), byListOrder);
   for (const Ref<TOrbuObject>& object : round) object->pending = false;
   bool anyDead = false;
   std::size_t at = 0;
   try {
     for (; at < round.size(); ++at) {
       TOrbuObject& object = *round[at];
-      const Ref<TOrbuMsg> msg = object.TakeChanges();
-      if (msg) Broadcast(msg, object.peer);
+      int32_t sentState = 0;
+      if (object.TakeChangesInto(packed_, sentState))
+        BroadcastRecords(object.id, sentState, packed_, nullptr);
       anyDead = anyDead || object.state == kOrbuDead;
     }
   } catch (...) {
@@ -298,16 +309,20 @@ void TOrbuHost::HandleDisconnect(const Ref<TOrbuPeer>& peer) {
 }
 
 void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_t> packet) {
-  const Ref<TOrbuMsg> msg = peer->Receive(packet);
-  // Everything a peer sends is checked before any of it is applied or relayed.
-  if (!msg || !IsWellFormedOrbuData(msg->data))
+  // Everything a peer sends is checked before any of it is applied or relayed. The records are
+  // applied and relayed straight from the packet's bytes.
+  if (packet.size() < 2 || !IsWellFormedOrbuData(packet.subspan(2)))
     return LogLine(LogLevel::Warning, "Orbu: dropped a malformed packet");
+  const int32_t state = packet[0] / 16;
   const int32_t wireId = WireId(packet);
+  const std::span<const uint8_t> data = packet.subspan(2);
+  const auto dataLength = static_cast<int32_t>(data.size());
   Ref<TOrbuObject> object;
-  // What the object will pack to at most once the message is applied; -1 when not known.
+  // What the object will pack to at most once the records are applied; -1 when not known.
   int32_t sizeBound = -1;
-  switch (msg->state) {
+  switch (state) {
     case kOrbuMessage: {
+      const Ref<TOrbuMsg> msg = peer->Receive(packet);
       const Ref<TOrbuObject> target = byId[msg->id];
       if (!target) return;
       if (!target->peer) {
@@ -328,8 +343,7 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       object = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
       RegisterObject(object);
       peer->MapId(id, wireId);
-      msg->id = id;
-      sizeBound = msg->data.Length();
+      sizeBound = dataLength;
       ListObject(object);
       created->AddLast(object);
       break;
@@ -340,9 +354,8 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       // Changes that would make the object too large to pack are dropped: a newcomer's welcome
       // packs every object whole. A record adds at most its own bytes, so while the known bound
       // stays small the slots need not be walked.
-      sizeBound =
-          object->packedSizeBound < 0 ? kOrbuMaxData + 1 : object->packedSizeBound + msg->data.Length();
-      if (sizeBound > kOrbuMaxData) sizeBound = object->PackedSizeWith(msg->data);
+      sizeBound = object->packedSizeBound < 0 ? kOrbuMaxData + 1 : object->packedSizeBound + dataLength;
+      if (sizeBound > kOrbuMaxData) sizeBound = object->PackedSizeWith(data);
       if (sizeBound > kOrbuMaxData) {
         return LogLine(LogLevel::Warning, "Orbu: dropped a change that would make an object too large");
       }
@@ -358,8 +371,8 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
     default:
       return;
   }
-  Broadcast(msg, peer);
-  object->ApplyMsg(msg);
+  BroadcastRecords(object->id, state, data, peer.Get());
+  object->ApplyRecords(state, data);
   if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
 
@@ -393,7 +406,16 @@ void TOrbuHost::Shutdown() {
 
 void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except) {
   // Messages to an object carry each peer's own id for it; everything else carries ours.
-  const bool samePacketForAll = msg->state != kOrbuMessage;
+  if (msg->state != kOrbuMessage)
+    return BroadcastRecords(msg->id, msg->state, OrbuBytes(msg->data), except.Get());
+  for (const Ref<Object>& item : *peers) {
+    auto* peer = static_cast<TOrbuPeer*>(item.Get());
+    if (peer != except.Get() && peer->IsConnected()) peer->Send(msg);
+  }
+}
+
+void TOrbuHost::BroadcastRecords(int32_t id, int32_t state, std::span<const uint8_t> data,
+                                 const TOrbuPeer* except) {
   enet::Packet* packet = nullptr;
   struct Release {
     enet::Packet*& packet;
@@ -401,12 +423,8 @@ void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except
   } release{packet};
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
-    if (peer == except.Get() || !peer->IsConnected()) continue;
-    if (!samePacketForAll) {
-      peer->Send(msg);
-      continue;
-    }
-    if (!packet) packet = WirePacket(msg->id, *msg);
+    if (peer == except || !peer->IsConnected()) continue;
+    if (!packet) packet = WirePacket(id, state, data);
     if (!packet || !peer->Deliver(packet)) throw TThrownString("ENet errror");
   }
 }

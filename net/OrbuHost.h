@@ -162,6 +162,8 @@ class TOrbuHost : public Object {
 
  private:
   Ref<TOrbuPeer> FindPeer(const enet::Peer* enetPeer) const;
+  // Queues one packet of the header and records for every connected peer but `except`.
+  void BroadcastRecords(int32_t id, int32_t state, std::span<const uint8_t> data, const TOrbuPeer* except);
   // Appends the object to `objects`; its changes go out at the next pump.
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
@@ -176,6 +178,9 @@ class TOrbuHost : public Object {
 
   // Listed objects that have left the synced state since the last pump, in no order.
   std::vector<Ref<TOrbuObject>> pending_;
+  // The objects of the round SendLocalChanges is sending, and the records of one of them.
+  std::vector<Ref<TOrbuObject>> round_;
+  std::vector<uint8_t> packed_;
   // The events of the pump under way.
   std::vector<enet::EventRecord> records_;
   int64_t nextListOrder_ = 1;

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <numeric>
+#include <span>
 #include <vector>
 
 #include "net/OrbuHost.h"
@@ -30,14 +31,11 @@ int32_t RecordSize(const TOrbuSlot& slot) {
   }
 }
 
-bool MaskHas(int32_t mask, int32_t index) {
-  return (static_cast<uint32_t>(mask) >> index & 1u) != 0;
-}
-
 // Reads big-endian records from packed slot data, never past its end.
 class RecordReader {
  public:
-  explicit RecordReader(const ByteArray& data) : bytes_(data.Data()), size_(data.Length()) {}
+  explicit RecordReader(std::span<const uint8_t> data)
+      : bytes_(data.data()), size_(static_cast<int32_t>(data.size())) {}
 
   bool AtEnd() const { return at_ == size_; }
   // The next `count` bytes as an unsigned big-endian number; false when they run past the end.
@@ -120,8 +118,16 @@ float OrbuHalfToFloat(uint16_t half) noexcept {
   return std::bit_cast<float>(sign | (field - 15 + 127) << 23 | fraction << 13);
 }
 
+std::span<const uint8_t> OrbuBytes(const ByteArray& data) noexcept {
+  return {data.Data(), static_cast<std::size_t>(data.Length())};
+}
+
 bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
-  if (data.Length() > kOrbuMaxData) return false;
+  return IsWellFormedOrbuData(OrbuBytes(data));
+}
+
+bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept {
+  if (data.size() > static_cast<std::size_t>(kOrbuMaxData)) return false;
   RecordReader reader(data);
   while (!reader.AtEnd()) {
     uint32_t tag = 0;
@@ -225,19 +231,34 @@ String TOrbuObject::SlotString(int32_t index) {
 
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
   Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
+  Touch(index);
+  return slot;
+}
+
+void TOrbuObject::Touch(int32_t index) {
   modifiedMask = static_cast<int32_t>(static_cast<uint32_t>(modifiedMask) | 1u << index);
   packedSizeBound = -1;
   if (state == kOrbuSynced) {
     state = kOrbuModified;
     NotePending();
   }
-  return slot;
 }
 
 Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
-  if (state == kOrbuSynced || state == kOrbuDead) return Null;
-  Ref<TOrbuMsg> msg;
-  if (!peer) msg = New<TOrbuMsg>(id, state, PackSlots(modifiedMask));
+  std::vector<uint8_t> records;
+  int32_t sentState = 0;
+  if (!TakeChangesInto(records, sentState)) return Null;
+  return New<TOrbuMsg>(id, sentState, ByteArray::FromVector(std::move(records)));
+}
+
+bool TOrbuObject::TakeChangesInto(std::vector<uint8_t>& records, int32_t& sentState) {
+  if (state == kOrbuSynced || state == kOrbuDead) return false;
+  const bool local = !peer;
+  if (local) {
+    records.clear();
+    PackSlotsInto(modifiedMask, records);
+    sentState = state;
+  }
   modifiedMask = 0;
   if (state == kOrbuCreated || state == kOrbuModified) {
     state = kOrbuSynced;
@@ -245,12 +266,16 @@ Ref<TOrbuMsg> TOrbuObject::TakeChanges() {
     target = Null;
     state = kOrbuDead;
   }
-  return msg;
+  return local;
 }
 
 void TOrbuObject::ApplyMsg(const Ref<TOrbuMsg>& msg) {
-  UnpackSlots(msg->data);
-  state = msg->state;
+  ApplyRecords(msg->state, OrbuBytes(msg->data));
+}
+
+void TOrbuObject::ApplyRecords(int32_t newState, std::span<const uint8_t> data) {
+  UnpackRecords(data);
+  state = newState;
   if (state != kOrbuSynced) NotePending();
 }
 
@@ -267,18 +292,24 @@ Ref<TOrbuMsg> TOrbuObject::AddressedMsg(int32_t targetId) {
 }
 
 ByteArray TOrbuObject::PackSlots(int32_t mask) {
+  std::vector<uint8_t> out;
+  PackSlotsInto(mask, out);
+  return ByteArray::FromVector(std::move(out));
+}
+
+void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
+  // Only the slots the mask names are visited, lowest first.
+  const auto named = static_cast<uint32_t>(mask);
   int32_t total = 0;
-  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
-    if (!MaskHas(mask, index)) continue;
-    total += RecordSize(*slots[index]);
+  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
+    total += RecordSize(*slots[std::countr_zero(rest)]);
     if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
   }
-  std::vector<uint8_t> out;
-  out.reserve(static_cast<std::size_t>(total));
-  for (int32_t index = 0; index < kOrbuSlotCount; ++index) {
+  out.reserve(out.size() + static_cast<std::size_t>(total));
+  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
+    const int32_t index = std::countr_zero(rest);
     const TOrbuSlot& slot = *slots[index];
-    if (!MaskHas(mask, index) || slot.type == kOrbuUnset) continue;
-    if (RecordSize(slot) == 0) continue;  // a type no record exists for
+    if (RecordSize(slot) == 0) continue;  // unset, or a type no record exists for
     out.push_back(static_cast<uint8_t>(slot.type * 32 + index));
     const auto value = static_cast<uint32_t>(slot.intValue);
     switch (slot.type) {
@@ -302,10 +333,13 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
       }
     }
   }
-  return ByteArray::FromVector(std::move(out));
 }
 
 void TOrbuObject::UnpackSlots(const ByteArray& data) {
+  UnpackRecords(OrbuBytes(data));
+}
+
+void TOrbuObject::UnpackRecords(std::span<const uint8_t> data) {
   RecordReader reader(data);
   while (!reader.AtEnd()) {
     uint32_t tag = 0;
@@ -318,21 +352,23 @@ void TOrbuObject::UnpackSlots(const ByteArray& data) {
       if (!reader.Take(2, value) || !reader.TakeText(static_cast<int32_t>(value), text)) {
         throw TThrownString("Corrupt Orbu message");
       }
-      SetSlotString(index, text);
+      Touch(index);
+      slots[index]->StoreString(text);
       continue;
     }
     const int32_t size = FixedValueSize(type);
     if (size == 0) throw TThrownString("Invalid Orbu data type");
     if (!reader.Take(size, value)) throw TThrownString("Corrupt Orbu message");
+    Touch(index);
     if (type == kOrbuFloat) {
-      SetSlotFloat(index, OrbuHalfToFloat(static_cast<uint16_t>(value)));
+      slots[index]->StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(value)));
     } else {
-      SetSlotInt(index, static_cast<int32_t>(value));
+      slots[index]->StoreInt(static_cast<int32_t>(value));
     }
   }
 }
 
-int32_t TOrbuObject::PackedSizeWith(const ByteArray& data) const {
+int32_t TOrbuObject::PackedSizeWith(std::span<const uint8_t> data) const {
   std::array<int32_t, kOrbuSlotCount> sizes{};
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) sizes[index] = RecordSize(*slots[index]);
   RecordReader reader(data);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "runtime/Array.h"
 #include "runtime/Object.h"
@@ -44,6 +46,9 @@ float OrbuHalfToFloat(uint16_t half) noexcept;
 // Whether `data` is a well-formed run of packed slot records that ends exactly at its end and
 // fits in one message.
 bool IsWellFormedOrbuData(const ByteArray& data) noexcept;
+bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept;
+// The bytes of a byte array, as a span.
+std::span<const uint8_t> OrbuBytes(const ByteArray& data) noexcept;
 
 // One typed value of an object.
 class TOrbuSlot : public Object {
@@ -98,8 +103,13 @@ class TOrbuObject : public Object {
   // What a pump sends for this object (Null for remote objects and when nothing is pending),
   // and moves the object on to its next state.
   virtual Ref<TOrbuMsg> TakeChanges();
+  // As TakeChanges, but packs a local object's records into `records` (cleared first) and its
+  // state into `sentState`; false when there is nothing to send.
+  bool TakeChangesInto(std::vector<uint8_t>& records, int32_t& sentState);
   // Takes the message's slots and state.
   virtual void ApplyMsg(const Ref<TOrbuMsg>& msg);
+  // Takes packed slot records and a state straight from a packet's bytes.
+  void ApplyRecords(int32_t newState, std::span<const uint8_t> data);
   // A created message carrying every set slot.
   virtual Ref<TOrbuMsg> FullCreateMsg();
   // A closed message without data.
@@ -109,14 +119,17 @@ class TOrbuObject : public Object {
   // The records of the set slots whose `mask` bit is set, in slot order. Throws "Orbu message
   // data too large" beyond 65520 bytes.
   virtual ByteArray PackSlots(int32_t mask);
+  // As PackSlots, appending the records to `out`.
+  void PackSlotsInto(int32_t mask, std::vector<uint8_t>& out);
   // Stores every record through the slot setters. Throws "Invalid Orbu data type" for an
   // unknown type and "Corrupt Orbu message" for a record that runs past the end; the records
   // before it stay applied.
   virtual void UnpackSlots(const ByteArray& data);
+  void UnpackRecords(std::span<const uint8_t> data);
   // The bytes all set slots would pack to once well-formed `data` were unpacked (its records
   // sized as they stand), so that data from a peer can be refused before it makes the object
   // too large to pack.
-  int32_t PackedSizeWith(const ByteArray& data) const;
+  int32_t PackedSizeWith(std::span<const uint8_t> data) const;
 
   // An object of `host`, owned by `peer` (Null for the host's own) with 32 unset slots.
   static Ref<TOrbuObject> Create(int32_t id, int32_t state, const Ref<TOrbuHost>& host,
@@ -144,6 +157,8 @@ class TOrbuObject : public Object {
  private:
   // Tells a listed object's host that the object has left the synced state.
   void NotePending();
+  // Marks slot `index` written, as TouchSlot does.
+  void Touch(int32_t index);
 };
 
 }  // namespace corvex
