@@ -84,8 +84,8 @@ class TStream : public TIO {
   // out, without taking them; it may read ahead to have some (waiting as a read would). Empty
   // here, and wherever the stream has ended. Lets text be decoded a block at a time.
   virtual std::span<const uint8_t> BytesAhead();
-  // What BytesAhead last answered, less what was taken since, without a call or a read: empty
-  // once anything else has been done with the stream.
+  // The bytes ahead that the stream already holds out, without a call or a read: what
+  // BytesAhead would answer, or empty (always, for streams that do not read ahead).
   std::span<const uint8_t> HeldAhead() const noexcept {
     return {readNext_, static_cast<std::size_t>(readEnd_ - readNext_)};
   }

@@ -213,7 +213,7 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
     text.resize(start + run);
     char16_t* const out = text.data() + start;
     if (!line || std::memchr(bytes, 13, run) == nullptr) {
-      for (std::size_t i = 0; i < run; ++i) out[i] = bytes[i];
+      WidenBytes(bytes, run, out);
     } else {
       std::size_t kept = 0;
       for (std::size_t i = 0; i < run; ++i) {
