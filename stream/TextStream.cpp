@@ -36,6 +36,24 @@ String ReadUnmarkedText(const Ref<TStream>& stream, const uint8_t* head, std::si
          String::FromBytes(rest.Data(), static_cast<std::size_t>(rest.Length()));
 }
 
+// How many bytes below 0x80 `bytes` starts with, tested eight at a time.
+std::size_t AsciiRun(const uint8_t* bytes, std::size_t count) noexcept {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + i, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) break;
+  }
+  if (i < count && count >= 8 && i + 8 > count) {
+    // The last eight bytes, overlapping those already tested.
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + count - 8, sizeof word);
+    if ((word & 0x8080808080808080u) == 0) return count;
+  }
+  while (i < count && bytes[i] < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 // ---- TTextStream ----
@@ -202,9 +220,9 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
       }
     }
     if (largest == 0x7F) {
-      const uint8_t* wide = std::find_if(bytes, bytes + run, [](uint8_t byte) { return byte > 0x7F; });
-      if (wide != bytes + run) {
-        run = static_cast<std::size_t>(wide - bytes);
+      const std::size_t ascii = AsciiRun(bytes, run);
+      if (ascii < run) {
+        run = ascii;
         ended = false;
       }
     }
@@ -229,12 +247,24 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
 }
 
 int32_t TTextStream::ReadChar() {
+  // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
   if (decodesAhead_ && hexCount_ == 0) {
     TStream& stream = *stream_;
-    std::span<const uint8_t> ahead = stream.HeldAhead();
-    if (ahead.empty()) ahead = stream.BytesAhead();
-    if (!ahead.empty() && ahead[0] <= largest_) {
+    const std::span<const uint8_t> held = stream.HeldAhead();
+    if (!held.empty() && held[0] <= largest_) {
       stream.SkipAhead(1);
+      return held[0];
+    }
+  }
+  return ReadCharAhead();
+}
+
+int32_t TTextStream::ReadCharAhead() {
+  if (decodesAhead_) {
+    if (hexCount_ != 0) EndHexLineRead();
+    const std::span<const uint8_t> ahead = Ahead();
+    if (!ahead.empty() && ahead[0] <= largest_) {
+      stream_->SkipAhead(1);
       return ahead[0];
     }
     return DecodeChar();

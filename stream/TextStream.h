@@ -80,6 +80,8 @@ class TTextStream : public TStreamWrapper {
   virtual void EndHexLineWrite();
 
  private:
+  // ReadChar past its usual case: ends a hexadecimal line, reads ahead or decodes.
+  int32_t ReadCharAhead();
   // Decodes one character; the caller has already ended any hexadecimal line.
   char16_t DecodeChar();
   // Decodes the one-byte characters at the front of the wrapped stream's bytes ahead (Latin-1,

@@ -343,6 +343,7 @@ TEST(TextStreamTest, BlockDecodingMatchesByteAtATimeDecoding) {
       std::string("nul\0mid\n", 9),
       "caf\xC3\xA9 \xE2\x82\xAC\n\xF0\x9F\x98\x80x\n",
       "\xE9t\xE9\n\xFF",
+      "abcdefghi\xC3\xA9\nabcdefghijklmnopq\xE2\x82\xACrs\r\n",
       std::string(40000, 'a') + "\n\xC3",
   };
   const std::string path = testing::TempDir() + "corvex-text-block.txt";
