@@ -18,6 +18,7 @@
 #include "net/HttpStream.h"
 #include "net/Socket.h"
 #include "net/SocketStream.h"
+#include "stream/TextStream.h"
 #include "stream/Url.h"
 #include "tests/net/PythonHttpServer.h"
 
@@ -215,6 +216,29 @@ void BM_ReadLineSocketStream(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
 }
 BENCHMARK(BM_ReadLineSocketStream)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A Latin-1 text stream over the connection: whole lines, and one character at a time.
+template <bool kLines>
+void TextReadsSocket(benchmark::State& state) {
+  LineServer server;
+  for (auto _ : state) {
+    const Ref<TSocketStream> socket = TSocketStream::Wrap(server.Connect(), 1);
+    const Ref<TTextStream> stream = TTextStream::Create(socket, ENCODING_LATIN1);
+    int64_t seen = 0;
+    while (!stream->Eof()) seen += kLines ? stream->ReadLine().Length() : stream->ReadChar();
+    socket->Close();
+    benchmark::DoNotOptimize(seen);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineData));
+}
+void BM_TextReadLineSocket(benchmark::State& state) {
+  TextReadsSocket<true>(state);
+}
+BENCHMARK(BM_TextReadLineSocket)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_TextReadCharSocket(benchmark::State& state) {
+  TextReadsSocket<false>(state);
+}
+BENCHMARK(BM_TextReadCharSocket)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- http ----
 

@@ -114,9 +114,9 @@ void BM_ReadLineFileStream(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLineFileStream)->Unit(benchmark::kMillisecond);
 
-// Text streams (Latin-1) over a file and a memory stream: whole lines, and one character at a
-// time until the end.
-template <bool kLines>
+// Text streams over a file and a memory stream: whole lines, and one character at a time until
+// the end. The text is ASCII, so Latin-1 and UTF-8 read the same characters.
+template <bool kLines, int32_t kEncoding = ENCODING_LATIN1>
 void TextReads(benchmark::State& state, bool file) {
   InitFrameworkModules();
   const std::string path = ScratchFile(kLineData, true);
@@ -126,7 +126,7 @@ void TextReads(benchmark::State& state, bool file) {
     const Ref<TStream> source =
         file ? OpenReadStream(String(path.c_str()))
              : Ref<TStream>(NewMemoryStream(text.data(), static_cast<int32_t>(text.size()), true, false));
-    const Ref<TTextStream> stream = TTextStream::Create(source, ENCODING_LATIN1);
+    const Ref<TTextStream> stream = TTextStream::Create(source, kEncoding);
     int64_t seen = 0;
     while (!stream->Eof()) seen += kLines ? stream->ReadLine().Length() : stream->ReadChar();
     source->Close();
@@ -150,6 +150,14 @@ void BM_TextReadCharMemory(benchmark::State& state) {
   TextReads<false>(state, false);
 }
 BENCHMARK(BM_TextReadCharMemory)->Unit(benchmark::kMillisecond);
+void BM_Utf8ReadLineFile(benchmark::State& state) {
+  TextReads<true, ENCODING_UTF8>(state, true);
+}
+BENCHMARK(BM_Utf8ReadLineFile)->Unit(benchmark::kMillisecond);
+void BM_Utf8ReadCharMemory(benchmark::State& state) {
+  TextReads<false, ENCODING_UTF8>(state, false);
+}
+BENCHMARK(BM_Utf8ReadCharMemory)->Unit(benchmark::kMillisecond);
 
 // Writes a list of 100,000 eight-byte banks to a bank stream and reads it back.
 void BM_DataStreamBankList(benchmark::State& state) {

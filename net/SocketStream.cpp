@@ -19,29 +19,35 @@ bool TSocketStream::FillAhead() {
 
 int32_t TSocketStream::Read(void* buffer, int32_t count) {
   if (!socket_ || count <= 0) return 0;
+  Settle();
   if (aheadAt_ == aheadEnd_) {
     // Large reads go straight into the caller's buffer.
     if (count >= kAheadSize) return socket_->ReceiveBytes(buffer, count, 0);
-    if (!FillAhead()) return 0;
+    const bool filled = FillAhead();
+    Publish();
+    if (!filled) return 0;
   }
   const int32_t n = std::min(count, aheadEnd_ - aheadAt_);
   std::memcpy(buffer, ahead_.get() + aheadAt_, static_cast<std::size_t>(n));
   aheadAt_ += n;
+  Publish();
   return n;
 }
 
 int32_t TSocketStream::ReadByte() {
-  if (aheadAt_ < aheadEnd_) return ahead_[static_cast<std::size_t>(aheadAt_++)];
+  const std::span<const uint8_t> held = HeldAhead();
+  if (!held.empty()) {
+    SkipAhead(1);
+    return held[0];
+  }
   return TStream::ReadByte();
 }
 
 std::span<const uint8_t> TSocketStream::BytesAhead() {
-  if (aheadAt_ == aheadEnd_ && !FillAhead()) return {};
-  return {ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_)};
-}
-
-void TSocketStream::SkipAhead(int32_t count) {
-  aheadAt_ += count;
+  Settle();
+  if (aheadAt_ == aheadEnd_) FillAhead();
+  Publish();
+  return HeldAhead();
 }
 
 int32_t TSocketStream::Write(const void* buffer, int32_t count) {
@@ -65,17 +71,28 @@ int32_t TSocketStream::ReadBytes(void* buffer, int32_t count) {
 }
 
 String TSocketStream::ReadLine() {
+  Settle();
+  String whole;
+  std::size_t taken = 0;
+  if (aheadAt_ < aheadEnd_ &&
+      TakeWholeLine(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), whole, taken)) {
+    aheadAt_ += static_cast<int32_t>(taken);
+    Publish();
+    return whole;
+  }
   std::string line;
   bool ended = false;
   while (!ended && (aheadAt_ < aheadEnd_ || FillAhead())) {
     aheadAt_ += static_cast<int32_t>(
         TakeLineBytes(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), line, ended));
   }
+  Publish();
   return String::FromBytes(line.data(), line.size());
 }
 
 bool TSocketStream::Eof() {
-  if (aheadAt_ < aheadEnd_) return false;
+  if (!HeldAhead().empty()) return false;
+  Settle();
   if (socket_ && socket_->IsConnected() != 0) return false;
   Close();
   return true;
@@ -86,15 +103,19 @@ void TSocketStream::Close() {
   if (autoClose_ != 0) socket_->Close();
   socket_ = Null;
   aheadAt_ = aheadEnd_ = 0;
+  Publish();
 }
 
 void TSocketStream::TakeSocketFrom(TSocketStream& other) {
+  other.Settle();
   socket_ = std::exchange(other.socket_, Null);
   autoClose_ = other.autoClose_;
   // Bytes the other stream has received ahead belong to this one now.
   ahead_ = std::move(other.ahead_);
   aheadAt_ = std::exchange(other.aheadAt_, 0);
   aheadEnd_ = std::exchange(other.aheadEnd_, 0);
+  other.Publish();
+  Publish();
 }
 
 Ref<TSocketStream> TSocketStream::Wrap(const Ref<TSocket>& socket, int32_t autoClose) {

@@ -35,7 +35,6 @@ class TSocketStream : public TStream {
   String ReadLine() override;
   // The bytes received ahead; when there are none, waits for some as a read would.
   std::span<const uint8_t> BytesAhead() override;
-  void SkipAhead(int32_t count) override;
   // Closes the socket when the stream owns it, and lets go of it; nothing once closed.
   void Close() override;
 
@@ -56,6 +55,10 @@ class TSocketStream : public TStream {
  private:
   // Receives a block ahead (the block is empty); false at the end or once closed.
   bool FillAhead();
+  // Folds the bytes taken from HeldAhead into the read-ahead.
+  void Settle() { aheadAt_ += SettleHeld(); }
+  // Holds the bytes received ahead as HeldAhead.
+  void Publish() { HoldAhead(ahead_.get() + aheadAt_, ahead_.get() + aheadEnd_); }
 
   static constexpr int32_t kAheadSize = 16 << 10;
   Ref<TSocket> socket_;

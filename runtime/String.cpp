@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 #include "runtime/Exceptions.h"
@@ -14,10 +15,28 @@ String::String(const char* bytes) {
   for (const char* p = bytes; *p != '\0'; ++p) units_ += static_cast<char16_t>(static_cast<uint8_t>(*p));
 }
 
+void WidenBytes(const void* bytes, std::size_t count, char16_t* units) noexcept {
+  const auto* in = static_cast<const uint8_t*>(bytes);
+  // Blocks go through a local copy: stores of code units could otherwise overwrite the bytes
+  // for all the compiler knows, and it would widen one byte at a time.
+  std::size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    uint8_t block[16];
+    std::memcpy(block, in + i, sizeof block);
+    for (std::size_t j = 0; j < sizeof block; ++j) units[i + j] = block[j];
+  }
+  if (i + 8 <= count) {
+    uint8_t block[8];
+    std::memcpy(block, in + i, sizeof block);
+    for (std::size_t j = 0; j < sizeof block; ++j) units[i + j] = block[j];
+    i += 8;
+  }
+  for (; i < count; ++i) units[i] = in[i];
+}
+
 String String::FromBytes(const void* bytes, std::size_t count) {
   std::u16string units(count, u'\0');
-  const auto* in = static_cast<const uint8_t*>(bytes);
-  for (std::size_t i = 0; i < count; ++i) units[i] = in[i];
+  WidenBytes(bytes, count, units.data());
   return String(std::move(units));
 }
 

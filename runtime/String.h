@@ -93,6 +93,9 @@ class String {
   std::u16string units_;
 };
 
+// Widens `count` bytes to code units, one each, at `units`.
+void WidenBytes(const void* bytes, std::size_t count, char16_t* units) noexcept;
+
 // A string held as an object, for places that take any object (URLs, list elements).
 class TStringObject : public Object {
  public:

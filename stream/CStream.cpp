@@ -66,6 +66,7 @@ Ref<TCStream> TCStream::FromFileHandle(std::FILE* file, int32_t mode) {
 int32_t TCStream::Seek(int32_t position) {
   if (file_ == nullptr) return -1;
   aheadAt_ = aheadEnd_ = 0;
+  Publish();
   // A refused seek (a negative position) leaves the file where it was; either way the position
   // actually reached is what the file reports.
   std::fseek(file_, position, SEEK_SET);
@@ -106,49 +107,62 @@ void TCStream::DropAhead() {
 
 int32_t TCStream::Read(void* buffer, int32_t count) {
   if (file_ == nullptr || count <= 0 || pos_ < 0) return 0;
+  Settle();
   // Positions stay within 32 bits.
   const int32_t limit = std::min(count, INT32_MAX - pos_);
   auto* out = static_cast<uint8_t*>(buffer);
   int32_t n = TakeAhead(out, limit);
-  if (n == limit) return n;
-  if (limit - n >= kAheadSize) {
+  if (n < limit && limit - n >= kAheadSize) {
     SwitchTo(LastTransfer::kRead);
     const auto direct =
         static_cast<int32_t>(std::fread(out + n, 1, static_cast<std::size_t>(limit - n), file_));
     pos_ += direct;
-    return n + direct;
+    n += direct;
+  } else if (n < limit && FillAhead()) {
+    n += TakeAhead(out + n, limit - n);
   }
-  if (FillAhead()) n += TakeAhead(out + n, limit - n);
+  Publish();
   return n;
 }
 
 int32_t TCStream::ReadByte() {
-  if (aheadAt_ < aheadEnd_ && pos_ < size_) {
-    ++pos_;
-    return ahead_[static_cast<std::size_t>(aheadAt_++)];
+  const std::span<const uint8_t> held = HeldAhead();
+  if (!held.empty()) {
+    SkipAhead(1);
+    return held[0];
   }
   return TStream::ReadByte();
 }
 
 std::span<const uint8_t> TCStream::BytesAhead() {
-  if (file_ == nullptr || pos_ < 0 || pos_ >= size_) return {};
-  if (aheadAt_ == aheadEnd_ && !FillAhead()) return {};
-  return {ahead_.get() + aheadAt_, static_cast<std::size_t>(std::min(aheadEnd_ - aheadAt_, size_ - pos_))};
+  Settle();
+  if (file_ != nullptr && pos_ >= 0 && pos_ < size_ && aheadAt_ == aheadEnd_) FillAhead();
+  Publish();
+  return HeldAhead();
 }
 
-void TCStream::SkipAhead(int32_t count) {
-  aheadAt_ += count;
-  pos_ += count;
+void TCStream::Settle() {
+  const int32_t taken = SettleHeld();
+  aheadAt_ += taken;
+  pos_ += taken;
+}
+
+void TCStream::Publish() {
+  const int32_t held = pos_ >= 0 && pos_ < size_ ? std::min(aheadEnd_ - aheadAt_, size_ - pos_) : 0;
+  const uint8_t* from = ahead_.get() + aheadAt_;
+  HoldAhead(from, from + held);
 }
 
 String TCStream::ReadLine() {
   if (file_ == nullptr || pos_ < 0) return TStream::ReadLine();
+  Settle();
   String whole;
   std::size_t taken = 0;
   if (aheadAt_ < aheadEnd_ &&
       TakeWholeLine(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), whole, taken)) {
     aheadAt_ += static_cast<int32_t>(taken);
     pos_ += static_cast<int32_t>(taken);
+    Publish();
     return whole;
   }
   std::string line;
@@ -159,12 +173,15 @@ String TCStream::ReadLine() {
     aheadAt_ += static_cast<int32_t>(taken);
     pos_ += static_cast<int32_t>(taken);
   }
+  Publish();
   return String::FromBytes(line.data(), line.size());
 }
 
 int32_t TCStream::Write(const void* buffer, int32_t count) {
   if (file_ == nullptr || count <= 0 || pos_ < 0) return 0;
+  Settle();
   DropAhead();
+  Publish();
   SwitchTo(LastTransfer::kWrite);
   const auto limit = static_cast<std::size_t>(std::min(count, INT32_MAX - pos_));
   const auto n = static_cast<int32_t>(std::fwrite(buffer, 1, limit, file_));
@@ -175,7 +192,9 @@ int32_t TCStream::Write(const void* buffer, int32_t count) {
 
 void TCStream::Flush() {
   if (file_ == nullptr) return;
+  Settle();
   DropAhead();
+  Publish();
   std::fflush(file_);
 }
 
@@ -187,6 +206,7 @@ void TCStream::Close() {
   pos_ = 0;
   size_ = 0;
   file_ = nullptr;
+  Publish();
   last_ = LastTransfer::kNone;
 }
 

@@ -27,9 +27,9 @@ class TCStream : public TStream {
   static Ref<TCStream> FromFileHandle(std::FILE* file, int32_t mode);
 
   // What this stream read and wrote since it opened or last moved.
-  int32_t Pos() override { return pos_; }
+  int32_t Pos() override { return pos_ + HeldTaken(); }
   // Whether Pos has reached Size.
-  bool Eof() override { return pos_ == size_; }
+  bool Eof() override { return Pos() == size_; }
   // The file's size when opened, grown by this stream's own writes.
   int32_t Size() override { return size_; }
   // Moves to `position` (a negative one counts as 0); answers the position reached, -1 once
@@ -48,7 +48,6 @@ class TCStream : public TStream {
   String ReadLine() override;
   // The read-ahead, up to the file's size.
   std::span<const uint8_t> BytesAhead() override;
-  void SkipAhead(int32_t count) override;
 
   // The Mode the file was opened with.
   int32_t OpenMode() const noexcept { return mode_; }
@@ -67,6 +66,10 @@ class TCStream : public TStream {
   // Puts the file back at the stream's position, dropping the read-ahead, before anything
   // other than a read touches the file.
   void DropAhead();
+  // Folds the bytes taken from HeldAhead into the position and the read-ahead.
+  void Settle();
+  // Holds the read-ahead, up to the file's size, as HeldAhead.
+  void Publish();
 
   // Bytes read from the file but not yet handed out: the file's next bytes from pos_ on, so
   // that lines and single bytes are taken without a call into stdio each.

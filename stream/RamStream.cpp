@@ -15,56 +15,64 @@ Ref<TRamStream> TRamStream::Create(void* address, int32_t size, bool readable, b
   stream->size_ = address != nullptr ? std::max(size, 0) : 0;
   stream->readable_ = readable;
   stream->writeable_ = writeable;
+  stream->Publish();
   return stream;
 }
 
 int32_t TRamStream::Seek(int32_t position) {
   pos_ = std::clamp(position, 0, size_);
+  Publish();
   return pos_;
 }
 
 int32_t TRamStream::ReadByte() {
-  if (readable_ && pos_ < size_) return buf_[pos_++];
+  const std::span<const uint8_t> held = HeldAhead();
+  if (!held.empty()) {
+    SkipAhead(1);
+    return held[0];
+  }
   return TStream::ReadByte();
 }
 
 std::span<const uint8_t> TRamStream::BytesAhead() {
-  if (!readable_ || pos_ >= size_) return {};
-  return {buf_ + pos_, static_cast<std::size_t>(size_ - pos_)};
-}
-
-void TRamStream::SkipAhead(int32_t count) {
-  pos_ += count;
+  return HeldAhead();
 }
 
 String TRamStream::ReadLine() {
+  Settle();
   if (!readable_ || pos_ >= size_) return TStream::ReadLine();
   String whole;
   std::size_t taken = 0;
   if (TakeWholeLine(buf_ + pos_, static_cast<std::size_t>(size_ - pos_), whole, taken)) {
     pos_ += static_cast<int32_t>(taken);
+    Publish();
     return whole;
   }
   std::string line;
   bool ended = false;
   pos_ +=
       static_cast<int32_t>(TakeLineBytes(buf_ + pos_, static_cast<std::size_t>(size_ - pos_), line, ended));
+  Publish();
   return String::FromBytes(line.data(), line.size());
 }
 
 int32_t TRamStream::Read(void* buffer, int32_t count) {
+  Settle();
   if (count <= 0 || !readable_ || pos_ >= size_) return 0;
   const int32_t n = std::min(count, size_ - pos_);
   std::memcpy(buffer, buf_ + pos_, static_cast<std::size_t>(n));
   pos_ += n;
+  Publish();
   return n;
 }
 
 int32_t TRamStream::Write(const void* buffer, int32_t count) {
+  Settle();
   if (count <= 0 || !writeable_ || pos_ >= size_) return 0;
   const int32_t n = std::min(count, size_ - pos_);
   std::memcpy(buf_ + pos_, buffer, static_cast<std::size_t>(n));
   pos_ += n;
+  Publish();
   return n;
 }
 

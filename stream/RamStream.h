@@ -18,9 +18,9 @@ class TRamStream : public TStream {
   static Ref<TRamStream> Create(void* address, int32_t size, bool readable, bool writeable);
 
   // The position in the block.
-  int32_t Pos() override { return pos_; }
+  int32_t Pos() override { return pos_ + HeldTaken(); }
   // Whether the position has reached the block's end.
-  bool Eof() override { return pos_ == size_; }
+  bool Eof() override { return Pos() == size_; }
   // The block's size.
   int32_t Size() override { return size_; }
   // Moves to `position` clamped to 0 ... Size; answers it.
@@ -34,10 +34,13 @@ class TRamStream : public TStream {
   String ReadLine() override;
   // The rest of the block when it is readable.
   std::span<const uint8_t> BytesAhead() override;
-  void SkipAhead(int32_t count) override;
 
  private:
   TRamStream() = default;
+  // Folds the bytes taken from HeldAhead into the position.
+  void Settle() { pos_ += SettleHeld(); }
+  // Holds the rest of the block, when it is readable, as HeldAhead.
+  void Publish() { HoldAhead(buf_ + pos_, readable_ ? buf_ + size_ : buf_ + pos_); }
 
   int32_t pos_ = 0;
   int32_t size_ = 0;

@@ -207,7 +207,6 @@ bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::s
 std::span<const uint8_t> TStream::BytesAhead() {
   return {};
 }
-void TStream::SkipAhead(int32_t) {}
 
 // ---- TStreamWrapper: forwards to the wrapped stream ----
 

@@ -86,8 +86,34 @@ class TStream : public TIO {
   // out, without taking them; it may read ahead to have some (waiting as a read would). Empty
   // here, and wherever the stream has ended. Lets text be decoded a block at a time.
   virtual std::span<const uint8_t> BytesAhead();
-  // Takes the first `count` bytes of BytesAhead as a read would.
-  virtual void SkipAhead(int32_t count);
+  // The bytes ahead that the stream already holds out, without a call or a read: what
+  // BytesAhead would answer, or empty (always, for streams that do not read ahead).
+  std::span<const uint8_t> HeldAhead() const noexcept {
+    return {readNext_, static_cast<std::size_t>(readEnd_ - readNext_)};
+  }
+  // Takes the first `count` bytes of HeldAhead (or of what BytesAhead answered) as a read would.
+  void SkipAhead(int32_t count) noexcept { readNext_ += count; }
+
+ protected:
+  // For streams that read ahead: makes [from, to) the bytes held ahead.
+  void HoldAhead(const uint8_t* from, const uint8_t* to) noexcept {
+    heldFrom_ = readNext_ = from;
+    readEnd_ = to;
+  }
+  // How many held bytes were taken since HoldAhead.
+  int32_t HeldTaken() const noexcept { return static_cast<int32_t>(readNext_ - heldFrom_); }
+  // The same, counted as settled: the stream folds them into its own position.
+  int32_t SettleHeld() noexcept {
+    const int32_t taken = HeldTaken();
+    heldFrom_ = readNext_;
+    return taken;
+  }
+
+ private:
+  // The bytes held ahead, kept here so that callers take them without a virtual call each.
+  const uint8_t* heldFrom_ = nullptr;
+  const uint8_t* readNext_ = nullptr;
+  const uint8_t* readEnd_ = nullptr;
 };
 
 // A stream that forwards every operation to the stream it wraps (ReadBytes, WriteBytes and

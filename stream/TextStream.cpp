@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
-#include <typeinfo>
 
 #include "runtime/Array.h"
 #include "runtime/Exceptions.h"
@@ -36,6 +36,24 @@ String ReadUnmarkedText(const Ref<TStream>& stream, const uint8_t* head, std::si
          String::FromBytes(rest.Data(), static_cast<std::size_t>(rest.Length()));
 }
 
+// How many bytes below 0x80 `bytes` starts with, tested eight at a time.
+std::size_t AsciiRun(const uint8_t* bytes, std::size_t count) noexcept {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + i, sizeof word);
+    if ((word & 0x8080808080808080u) != 0) break;
+  }
+  if (i < count && count >= 8 && i + 8 > count) {
+    // The last eight bytes, overlapping those already tested.
+    uint64_t word = 0;
+    std::memcpy(&word, bytes + count - 8, sizeof word);
+    if ((word & 0x8080808080808080u) == 0) return count;
+  }
+  while (i < count && bytes[i] < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 // ---- TTextStream ----
@@ -43,8 +61,14 @@ String ReadUnmarkedText(const Ref<TStream>& stream, const uint8_t* head, std::si
 Ref<TTextStream> TTextStream::Create(const Ref<TStream>& stream, int32_t encoding) {
   auto text = New<TTextStream>();
   text->encoding_ = encoding;
+  text->decodesAhead_ = encoding == ENCODING_LATIN1 || encoding == ENCODING_UTF8;
+  text->largest_ = encoding == ENCODING_LATIN1 ? 0xFF : 0x7F;
   text->SetStream(stream);
   return text;
+}
+
+bool TTextStream::Eof() {
+  return stream_->HeldAhead().empty() && stream_->Eof();
 }
 
 int32_t TTextStream::ReadRawByte() {
@@ -171,32 +195,50 @@ void TTextStream::EncodeChar(char16_t character) {
   }
 }
 
-bool TTextStream::DecodesAhead() const {
-  return typeid(*this) == typeid(TTextStream) && (encoding_ == ENCODING_LATIN1 || encoding_ == ENCODING_UTF8);
+std::span<const uint8_t> TTextStream::Ahead() {
+  const std::span<const uint8_t> held = stream_->HeldAhead();
+  return held.empty() ? stream_->BytesAhead() : held;
 }
 
 bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
-  if (!DecodesAhead()) return false;
-  const uint8_t largest = encoding_ == ENCODING_LATIN1 ? 0xFF : 0x7F;
+  if (!decodesAhead_) return false;
+  const uint8_t largest = largest_;
   for (;;) {
-    const std::span<const uint8_t> ahead = stream_->BytesAhead();
+    const std::span<const uint8_t> ahead = Ahead();
+    const uint8_t* const bytes = ahead.data();
     // The run of one-byte characters, up to a line's end.
-    std::size_t run = 0;
+    std::size_t run = ahead.size();
     bool ended = false;
-    while (run < ahead.size() && ahead[run] <= largest) {
-      if (line && (ahead[run] == 0 || ahead[run] == 10)) {
+    if (line && run > 0) {
+      if (const void* feed = std::memchr(bytes, 10, run)) {
+        run = static_cast<std::size_t>(static_cast<const uint8_t*>(feed) - bytes);
         ended = true;
-        break;
       }
-      ++run;
+      if (const void* nul = std::memchr(bytes, 0, run)) {
+        run = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - bytes);
+        ended = true;
+      }
     }
+    if (largest == 0x7F) {
+      const std::size_t ascii = AsciiRun(bytes, run);
+      if (ascii < run) {
+        run = ascii;
+        ended = false;
+      }
+    }
+    // Widened in place: appending a range of bytes would build a temporary string first.
     const std::size_t start = text.size();
     text.resize(start + run);
-    std::size_t kept = start;
-    for (std::size_t i = 0; i < run; ++i) {
-      if (!line || ahead[i] != 13) text[kept++] = ahead[i];
+    char16_t* const out = text.data() + start;
+    if (!line || std::memchr(bytes, 13, run) == nullptr) {
+      WidenBytes(bytes, run, out);
+    } else {
+      std::size_t kept = 0;
+      for (std::size_t i = 0; i < run; ++i) {
+        if (bytes[i] != 13) out[kept++] = bytes[i];
+      }
+      text.resize(start + kept);
     }
-    text.resize(kept);
     stream_->SkipAhead(static_cast<int32_t>(ended ? run + 1 : run));
     if (ended) return true;
     // Out of bytes ahead, or at a character of more than one byte: the caller goes on.
@@ -205,10 +247,23 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
 }
 
 int32_t TTextStream::ReadChar() {
-  if (DecodesAhead()) {
+  // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
+  if (decodesAhead_ && hexCount_ == 0) {
+    TStream& stream = *stream_;
+    const std::span<const uint8_t> held = stream.HeldAhead();
+    if (!held.empty() && held[0] <= largest_) {
+      stream.SkipAhead(1);
+      return held[0];
+    }
+  }
+  return ReadCharAhead();
+}
+
+int32_t TTextStream::ReadCharAhead() {
+  if (decodesAhead_) {
     if (hexCount_ != 0) EndHexLineRead();
-    const std::span<const uint8_t> ahead = stream_->BytesAhead();
-    if (!ahead.empty() && (encoding_ == ENCODING_LATIN1 || ahead[0] < 0x80)) {
+    const std::span<const uint8_t> ahead = Ahead();
+    if (!ahead.empty() && ahead[0] <= largest_) {
       stream_->SkipAhead(1);
       return ahead[0];
     }
@@ -224,11 +279,11 @@ void TTextStream::WriteChar(int32_t character) {
 }
 
 String TTextStream::ReadLine() {
-  EndHexLineRead();
+  if (hexCount_ != 0 || !decodesAhead_) EndHexLineRead();
   std::u16string line;  // grows geometrically: long lines cost amortised constant time per unit
-  while (!stream_->Eof()) {
+  while (!TTextStream::Eof()) {
     if (DecodeAhead(line, true)) break;
-    if (stream_->Eof()) break;
+    if (TTextStream::Eof()) break;
     const char16_t c = DecodeChar();
     if (c == 0 || c == 10) break;
     if (c != 13) line.push_back(c);
@@ -239,9 +294,9 @@ String TTextStream::ReadLine() {
 String TTextStream::ReadAll() {
   EndHexLineRead();
   std::u16string text;
-  while (!stream_->Eof()) {
+  while (!TTextStream::Eof()) {
     DecodeAhead(text, false);
-    if (!stream_->Eof()) text.push_back(DecodeChar());
+    if (!TTextStream::Eof()) text.push_back(DecodeChar());
   }
   return String(std::move(text));
 }

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "runtime/Object.h"
 #include "runtime/String.h"
@@ -31,6 +33,8 @@ class TTextStream : public TStreamWrapper {
   // The encoding id given to Create.
   int32_t Encoding() const noexcept { return encoding_; }
 
+  // The wrapped stream's Eof, answered at once while it holds bytes ahead.
+  bool Eof() override;
   // Decodes `count` bytes from hexadecimal lines; answers count.
   int32_t Read(void* buffer, int32_t count) override;
   // Encodes `count` bytes as hexadecimal lines; answers count.
@@ -77,6 +81,8 @@ class TTextStream : public TStreamWrapper {
   virtual void EndHexLineWrite();
 
  private:
+  // ReadChar past its usual case: ends a hexadecimal line, reads ahead or decodes.
+  int32_t ReadCharAhead();
   // Decodes one character; the caller has already ended any hexadecimal line.
   char16_t DecodeChar();
   // Decodes the one-byte characters at the front of the wrapped stream's bytes ahead (Latin-1,
@@ -84,12 +90,16 @@ class TTextStream : public TStreamWrapper {
   // not kept). Answers whether a line ended. Nothing is decoded when ReadRawByte may be
   // overridden.
   bool DecodeAhead(std::u16string& text, bool line);
-  // Whether characters of one byte can be decoded from the wrapped stream's bytes ahead.
-  bool DecodesAhead() const;
+  // The wrapped stream's bytes ahead: those it holds, else what it reads ahead.
+  std::span<const uint8_t> Ahead();
   void EncodeChar(char16_t character);
 
   int32_t encoding_ = ENCODING_LATIN1;
-  int32_t hexCount_ = 0;  // bytes on the open hexadecimal line, 0 when none is open
+  // Whether characters of one byte are decoded from the wrapped stream's bytes ahead: set by
+  // Create for Latin-1 and UTF-8, never for a subclass, which may override ReadRawByte.
+  bool decodesAhead_ = false;
+  uint8_t largest_ = 0x7F;  // the largest byte that is a character of its own
+  int32_t hexCount_ = 0;    // bytes on the open hexadecimal line, 0 when none is open
 };
 
 // Serves "latin1::", "utf8::", "utf16be::" and "utf16le::" followed by any URL; writes and

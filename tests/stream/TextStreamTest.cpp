@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "runtime/Exceptions.h"
+#include "stream/CStream.h"
 #include "stream/EmbeddedFiles.h"
 #include "stream/RamStream.h"
 #include "stream/TextStream.h"
@@ -331,8 +332,9 @@ TEST_F(TextFileTest, EncodingProtocolsOpenTextStreams) {
   EXPECT_TRUE(OpenReadStream("utf8::incbin::no-such-entry").IsNull());
 }
 
-// Text decoded a block at a time from what a memory stream holds ahead must be what decoding a
-// byte at a time gives (a wrapper in between hides the bytes ahead), with every position and end.
+// Text decoded a block at a time from what a memory or file stream holds ahead must be what
+// decoding a byte at a time gives (a wrapper in between hides the bytes ahead), with every
+// position and end, and with the wrapped stream's own reads in between.
 TEST(TextStreamTest, BlockDecodingMatchesByteAtATimeDecoding) {
   InitTextStreamModule();
   const std::vector<std::string> inputs = {
@@ -341,30 +343,54 @@ TEST(TextStreamTest, BlockDecodingMatchesByteAtATimeDecoding) {
       std::string("nul\0mid\n", 9),
       "caf\xC3\xA9 \xE2\x82\xAC\n\xF0\x9F\x98\x80x\n",
       "\xE9t\xE9\n\xFF",
+      "abcdefghi\xC3\xA9\nabcdefghijklmnopq\xE2\x82\xACrs\r\n",
       std::string(40000, 'a') + "\n\xC3",
   };
-  for (const int32_t encoding : {ENCODING_LATIN1, ENCODING_UTF8, ENCODING_UTF16LE}) {
-    for (const std::string& input : inputs) {
-      SCOPED_TRACE(testing::Message() << "encoding " << encoding << ", " << input.size() << " bytes");
-      std::string a = input, b = input;
-      const auto memory = [](std::string& bytes) {
-        return NewMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
-      };
-      const Ref<TRamStream> fastSource = memory(a), plainSource = memory(b);
-      const Ref<TTextStream> fast = TTextStream::Create(fastSource, encoding);
-      const Ref<TTextStream> plain = TTextStream::Create(TStreamStream::Create(plainSource), encoding);
-      for (int step = 0; step < 8; ++step) {
-        EXPECT_EQ(fast->ReadLine(), plain->ReadLine());
+  const std::string path = testing::TempDir() + "corvex-text-block.txt";
+  for (const bool file : {false, true}) {
+    for (const int32_t encoding : {ENCODING_LATIN1, ENCODING_UTF8, ENCODING_UTF16LE}) {
+      for (const std::string& input : inputs) {
+        SCOPED_TRACE(testing::Message() << (file ? "file" : "memory") << ", encoding " << encoding << ", "
+                                        << input.size() << " bytes");
+        std::string a = input, b = input;
+        if (file) {
+          std::FILE* out = std::fopen(path.c_str(), "wb");
+          std::fwrite(input.data(), 1, input.size(), out);
+          std::fclose(out);
+        }
+        const auto open = [&](std::string& bytes) -> Ref<TStream> {
+          if (file) return TCStream::OpenFile(String(path.c_str()), true, false);
+          return NewMemoryStream(bytes.data(), static_cast<int32_t>(bytes.size()), true, false);
+        };
+        const Ref<TStream> fastSource = open(a), plainSource = open(b);
+        const Ref<TTextStream> fast = TTextStream::Create(fastSource, encoding);
+        const Ref<TTextStream> plain = TTextStream::Create(TStreamStream::Create(plainSource), encoding);
+        for (int step = 0; step < 8; ++step) {
+          EXPECT_EQ(fast->ReadLine(), plain->ReadLine());
+          EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
+          EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
+          EXPECT_EQ(fast->Eof(), plain->Eof());
+          if (step % 3 == 1) EXPECT_EQ(fastSource->ReadByte(), plainSource->ReadByte());
+          EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
+          EXPECT_EQ(fast->Pos(), plain->Pos());
+        }
+        // (A file stream sought past its end does not end, and its reads fail.)
+        const int32_t back = input.empty() ? 0 : 1;
+        fastSource->Seek(back);
+        plainSource->Seek(back);
         EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
+        uint8_t fastBytes[3] = {}, plainBytes[3] = {};
+        EXPECT_EQ(fastSource->Read(fastBytes, 3), plainSource->Read(plainBytes, 3));
+        EXPECT_EQ(std::string(fastBytes, fastBytes + 3), std::string(plainBytes, plainBytes + 3));
+        EXPECT_EQ(fast->ReadAll(), plain->ReadAll());
         EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
-        EXPECT_EQ(fast->Eof(), plain->Eof());
+        EXPECT_TRUE(fast->Eof());
+        fastSource->Close();
+        plainSource->Close();
       }
-      fastSource->Seek(1);
-      plainSource->Seek(1);
-      EXPECT_EQ(fast->ReadAll(), plain->ReadAll());
-      EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
     }
   }
+  std::remove(path.c_str());
 }
 
 }  // namespace
