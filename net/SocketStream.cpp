@@ -34,15 +34,6 @@ int32_t TSocketStream::Read(void* buffer, int32_t count) {
   return n;
 }
 
-int32_t TSocketStream::ReadByte() {
-  const std::span<const uint8_t> held = HeldAhead();
-  if (!held.empty()) {
-    SkipAhead(1);
-    return held[0];
-  }
-  return TStream::ReadByte();
-}
-
 std::span<const uint8_t> TSocketStream::BytesAhead() {
   Settle();
   if (aheadAt_ == aheadEnd_) FillAhead();

@@ -31,7 +31,6 @@ class TSocketStream : public TStream {
   // nothing rather than before every read.
   int32_t ReadBytes(void* buffer, int32_t count) override;
   // As TStream's, served from the bytes received ahead.
-  int32_t ReadByte() override;
   String ReadLine() override;
   // The bytes received ahead; when there are none, waits for some as a read would.
   std::span<const uint8_t> BytesAhead() override;

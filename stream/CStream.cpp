@@ -125,15 +125,6 @@ int32_t TCStream::Read(void* buffer, int32_t count) {
   return n;
 }
 
-int32_t TCStream::ReadByte() {
-  const std::span<const uint8_t> held = HeldAhead();
-  if (!held.empty()) {
-    SkipAhead(1);
-    return held[0];
-  }
-  return TStream::ReadByte();
-}
-
 std::span<const uint8_t> TCStream::BytesAhead() {
   Settle();
   if (file_ != nullptr && pos_ >= 0 && pos_ < size_ && aheadAt_ == aheadEnd_) FillAhead();

@@ -44,7 +44,6 @@ class TCStream : public TStream {
   // Writes at most `count` bytes; 0 when the file refuses them or once closed.
   int32_t Write(const void* buffer, int32_t count) override;
   // As TStream's, served from the read-ahead.
-  int32_t ReadByte() override;
   String ReadLine() override;
   // The read-ahead, up to the file's size.
   std::span<const uint8_t> BytesAhead() override;

@@ -25,15 +25,6 @@ int32_t TRamStream::Seek(int32_t position) {
   return pos_;
 }
 
-int32_t TRamStream::ReadByte() {
-  const std::span<const uint8_t> held = HeldAhead();
-  if (!held.empty()) {
-    SkipAhead(1);
-    return held[0];
-  }
-  return TStream::ReadByte();
-}
-
 std::span<const uint8_t> TRamStream::BytesAhead() {
   return HeldAhead();
 }

@@ -30,7 +30,6 @@ class TRamStream : public TStream {
   // Copies in up to `count` bytes, never past the block; 0 when not writeable or full.
   int32_t Write(const void* buffer, int32_t count) override;
   // As TStream's, taken straight from the block.
-  int32_t ReadByte() override;
   String ReadLine() override;
   // The rest of the block when it is readable.
   std::span<const uint8_t> BytesAhead() override;

@@ -93,6 +93,12 @@ int32_t TStream::SkipBytes(int32_t count) {
 }
 
 int32_t TStream::ReadByte() {
+  // A byte held ahead is the next one: taken without a call down to Read.
+  const std::span<const uint8_t> held = HeldAhead();
+  if (!held.empty()) {
+    SkipAhead(1);
+    return held[0];
+  }
   return ReadValue<uint8_t>(*this);
 }
 void TStream::WriteByte(int32_t value) {
