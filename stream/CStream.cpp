@@ -159,10 +159,10 @@ String TCStream::ReadLine() {
   std::string line;
   bool ended = false;
   while (!ended && (aheadAt_ < aheadEnd_ || FillAhead())) {
-    const std::size_t taken =
+    const std::size_t part =
         TakeLineBytes(ahead_.get() + aheadAt_, static_cast<std::size_t>(aheadEnd_ - aheadAt_), line, ended);
-    aheadAt_ += static_cast<int32_t>(taken);
-    pos_ += static_cast<int32_t>(taken);
+    aheadAt_ += static_cast<int32_t>(part);
+    pos_ += static_cast<int32_t>(part);
   }
   Publish();
   return String::FromBytes(line.data(), line.size());

@@ -230,7 +230,7 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
     const std::size_t start = text.size();
     text.resize(start + run);
     char16_t* const out = text.data() + start;
-    if (!line || std::memchr(bytes, 13, run) == nullptr) {
+    if (!line || run == 0 || std::memchr(bytes, 13, run) == nullptr) {
       WidenBytes(bytes, run, out);
     } else {
       std::size_t kept = 0;

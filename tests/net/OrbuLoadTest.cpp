@@ -105,7 +105,9 @@ TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
   EXPECT_EQ(end.peers, 0);
   EXPECT_EQ(end.objects, 0);
   // AddressSanitizer keeps freed memory in quarantine, so the hub's size says nothing there.
-  if (!kSanitized) EXPECT_LE(end.rssKb, start.rssKb + 1024);
+  if (!kSanitized) {
+    EXPECT_LE(end.rssKb, start.rssKb + 1024);
+  }
 }
 
 }  // namespace

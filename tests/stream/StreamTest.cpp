@@ -261,7 +261,9 @@ TEST(StreamTest, LookAheadLinesMatchByteAtATimeReading) {
           fast->WriteByte('W');
           plain->WriteByte('W');
         }
-        if (step == 6) EXPECT_EQ(fast->Seek(1), plain->Seek(1));
+        if (step == 6) {
+          EXPECT_EQ(fast->Seek(1), plain->Seek(1));
+        }
       }
       fast->Close();
       plain->Close();

@@ -370,7 +370,9 @@ TEST(TextStreamTest, BlockDecodingMatchesByteAtATimeDecoding) {
           EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
           EXPECT_EQ(fastSource->Pos(), plainSource->Pos());
           EXPECT_EQ(fast->Eof(), plain->Eof());
-          if (step % 3 == 1) EXPECT_EQ(fastSource->ReadByte(), plainSource->ReadByte());
+          if (step % 3 == 1) {
+            EXPECT_EQ(fastSource->ReadByte(), plainSource->ReadByte());
+          }
           EXPECT_EQ(fast->ReadChar(), plain->ReadChar());
           EXPECT_EQ(fast->Pos(), plain->Pos());
         }
