@@ -64,6 +64,11 @@ class MusicTest : public ::testing::Test {
     return ReadSamples(output);
   }
   static void Wait(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  // Waits until the music stops (five seconds at most).
+  static void WaitWhilePlaying(const Ref<TMusic>& music) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+  }
 
   std::string output;
 };
@@ -144,8 +149,7 @@ TEST_F(MusicTest, ACutFileEndsTheMusicAndLeavesOtherSoundsPlaying) {
     const Ref<TMusic> music = OpenMusic(MemoryStream(bytes));
     ASSERT_TRUE(music);
     ASSERT_EQ(PlayMusic(music, 1), 1);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+    WaitWhilePlaying(music);
     EXPECT_EQ(MusicIsPlaying(music), 0);
     EXPECT_EQ(MusicFailed(music), 1);
   }
@@ -162,8 +166,7 @@ TEST_F(MusicTest, AStreamFailingWhileItPlaysEndsTheMusicAndLeavesOtherSoundsPlay
   EXPECT_DOUBLE_EQ(MusicLength(music), 10.0);
   const Ref<TChannel> other = StartSound(OpenSound(String(DataPath("ogg_mono_22050.ogg").c_str()), 1), Null);
   ASSERT_EQ(PlayMusic(music, 0), 1);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+  WaitWhilePlaying(music);
   EXPECT_EQ(MusicIsPlaying(music), 0);
   EXPECT_EQ(MusicFailed(music), 1);
   EXPECT_LT(MusicPosition(music), 1.5);
@@ -180,8 +183,7 @@ TEST_F(MusicTest, AnHttpConnectionLostMidwayEndsTheMusicAndLeavesOtherSoundsPlay
   const Ref<TMusic> music = OpenMusic(String(url.c_str()));
   ASSERT_TRUE(music) << LastErrorText().ToBytes();
   ASSERT_EQ(PlayMusic(music, 1), 1);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (MusicIsPlaying(music) && std::chrono::steady_clock::now() < deadline) Wait(10);
+  WaitWhilePlaying(music);
   EXPECT_EQ(MusicIsPlaying(music), 0);
   EXPECT_EQ(MusicFailed(music), 1);
   EXPECT_EQ(ChannelIsPlaying(other), 1);
