@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "data/DataStream.h"
 #include "graphics/Graphics.h"
@@ -82,6 +83,18 @@ Ref<TImageFrame> TImage::Frame(int32_t index) {
   frames[index] = frame;
   frameGenerations[index] = frame ? generation : 0;
   return frame;
+}
+
+void TImage::RenderFrame(int32_t index, float x0, float y0, float x1, float y1, float tx, float ty) {
+  // A plain image's frame built for this generation is what Frame would give; drawing it
+  // straight spares the counted copy, two atomic operations a sprite or glyph. Subclasses may do
+  // more in Frame.
+  if (typeid(*this) == typeid(TImage) && index >= 0 && index < FrameCount() &&
+      frameGenerations[index] == GraphicsGeneration()) {
+    if (TImageFrame* const picture = frames[index].Get()) picture->Render(x0, y0, x1, y1, tx, ty);
+    return;
+  }
+  if (const Ref<TImageFrame> picture = Frame(index)) picture->Render(x0, y0, x1, y1, tx, ty);
 }
 
 Ref<TPixmap> TImage::Lock(int32_t index, int32_t /*read*/, int32_t write) {
@@ -228,10 +241,8 @@ void DrawImageStretched(const Ref<TImage>& image, float x, float y, float width,
                         int32_t frame) {
   const TVex2DGraphics& state = RequireActiveState();
   TImage& source = *image;
-  const Ref<TImageFrame> picture = source.Frame(frame);
-  if (!picture) return;
-  picture->Render(-source.handleX, -source.handleY, -source.handleX + width, -source.handleY + height,
-                  x + state.originX, y + state.originY);
+  source.RenderFrame(frame, -source.handleX, -source.handleY, -source.handleX + width,
+                     -source.handleY + height, x + state.originX, y + state.originY);
 }
 
 void DrawImageTiled(const Ref<TImage>& image, float x, float y, int32_t frame) {

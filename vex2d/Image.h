@@ -55,6 +55,10 @@ class TImage : public TData {
                               int32_t count, int32_t flags, int32_t maskRed, int32_t maskGreen,
                               int32_t maskBlue);
 
+  // Draws frame `index` as `Frame(index)->Render(x0, y0, x1, y1, tx, ty)` does; nothing when
+  // Frame gives Null.
+  void RenderFrame(int32_t index, float x0, float y0, float x1, float y1, float tx, float ty);
+
   // The number of frames.
   int32_t FrameCount() const noexcept { return pixmaps.Length(); }
 

@@ -115,12 +115,10 @@ void TImageFont::Draw(const String& text, float x, float y, float xx, float xy, 
     }
     previous = index;
     if (const Ref<TImage>& image = glyph->image) {
-      if (const Ref<TImageFrame> frame = image->Frame(0)) {
-        const auto offsetX = static_cast<float>(glyph->offsetX);
-        const auto offsetY = static_cast<float>(glyph->offsetY);
-        frame->Render(0, 0, static_cast<float>(image->width), static_cast<float>(image->height),
-                      x + offsetX * xx + offsetY * xy, y + offsetX * yx + offsetY * yy);
-      }
+      const auto offsetX = static_cast<float>(glyph->offsetX);
+      const auto offsetY = static_cast<float>(glyph->offsetY);
+      image->RenderFrame(0, 0, 0, static_cast<float>(image->width), static_cast<float>(image->height),
+                         x + offsetX * xx + offsetY * xy, y + offsetX * yx + offsetY * yy);
     }
     x += glyph->advance * xx;
     y += glyph->advance * yx;
