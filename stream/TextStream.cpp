@@ -67,10 +67,6 @@ Ref<TTextStream> TTextStream::Create(const Ref<TStream>& stream, int32_t encodin
   return text;
 }
 
-bool TTextStream::Eof() {
-  return stream_->HeldAhead().empty() && stream_->Eof();
-}
-
 int32_t TTextStream::ReadRawByte() {
   return stream_->ReadByte();
 }
@@ -244,19 +240,6 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
     // Out of bytes ahead, or at a character of more than one byte: the caller goes on.
     if (run == 0 || run < ahead.size()) return false;
   }
-}
-
-int32_t TTextStream::ReadChar() {
-  // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
-  if (decodesAhead_ && hexCount_ == 0) {
-    TStream& stream = *stream_;
-    const std::span<const uint8_t> held = stream.HeldAhead();
-    if (!held.empty() && held[0] <= largest_) {
-      stream.SkipAhead(1);
-      return held[0];
-    }
-  }
-  return ReadCharAhead();
 }
 
 int32_t TTextStream::ReadCharAhead() {

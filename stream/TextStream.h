@@ -33,8 +33,10 @@ class TTextStream : public TStreamWrapper {
   // The encoding id given to Create.
   int32_t Encoding() const noexcept { return encoding_; }
 
-  // The wrapped stream's Eof, answered at once while it holds bytes ahead.
-  bool Eof() override;
+  // The wrapped stream's Eof, answered at once while it holds bytes ahead. This and ReadChar are
+  // defined here so that a caller's loop over characters can have them inlined (behind a check
+  // of the object's type, as they stay overridable): a call each would cost more than the work.
+  bool Eof() override { return stream_->HeldAhead().empty() && stream_->Eof(); }
   // Decodes `count` bytes from hexadecimal lines; answers count.
   int32_t Read(void* buffer, int32_t count) override;
   // Encodes `count` bytes as hexadecimal lines; answers count.
@@ -67,7 +69,18 @@ class TTextStream : public TStreamWrapper {
   virtual String ReadAll();
   // One decoded character as a code unit. Lines, whole texts and characters are decoded a block
   // at a time from what the wrapped stream holds ahead, taking exactly the bytes decoded.
-  virtual int32_t ReadChar();
+  virtual int32_t ReadChar() {
+    // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
+    if (decodesAhead_ && hexCount_ == 0) {
+      TStream& stream = *stream_;
+      const std::span<const uint8_t> held = stream.HeldAhead();
+      if (!held.empty() && held[0] <= largest_) {
+        stream.SkipAhead(1);
+        return held[0];
+      }
+    }
+    return ReadCharAhead();
+  }
   // Encodes one code unit (the low 16 bits of `character`).
   virtual void WriteChar(int32_t character);
   // One byte from the wrapped stream (its ReadByte).
