@@ -262,6 +262,17 @@ void TTextStream::WriteChar(int32_t character) {
 }
 
 String TTextStream::ReadLine() {
+  if (decodesAhead_ && hexCount_ == 0) {
+    // The usual case: a whole line of one-byte characters without CR, held ahead, is made at
+    // once from its bytes.
+    const std::span<const uint8_t> held = stream_->HeldAhead();
+    const std::size_t length = WholeLineLength(held.data(), held.size());
+    if (length != std::string::npos && (largest_ == 0xFF || AsciiRun(held.data(), length) == length)) {
+      String line = String::FromBytes(held.data(), length);
+      stream_->SkipAhead(static_cast<int32_t>(length + 1));
+      return line;
+    }
+  }
   if (hexCount_ != 0 || !decodesAhead_) EndHexLineRead();
   std::u16string line;  // grows geometrically: long lines cost amortised constant time per unit
   while (!TTextStream::Eof()) {
