@@ -71,12 +71,15 @@ class TTextStream : public TStreamWrapper {
   // at a time from what the wrapped stream holds ahead, taking exactly the bytes decoded.
   virtual int32_t ReadChar() {
     // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
-    if (decodesAhead_ && hexCount_ == 0) {
+    if (hexCount_ == 0) {
       TStream& stream = *stream_;
       const std::span<const uint8_t> held = stream.HeldAhead();
-      if (!held.empty() && held[0] <= largest_) {
-        stream.SkipAhead(1);
-        return held[0];
+      if (!held.empty()) {
+        const uint8_t byte = held[0];  // (read once: taking it writes what a byte could alias)
+        if (byte < oneByteEnd_) {
+          stream.SkipAhead(1);
+          return byte;
+        }
       }
     }
     return ReadCharAhead();
@@ -108,11 +111,11 @@ class TTextStream : public TStreamWrapper {
   void EncodeChar(char16_t character);
 
   int32_t encoding_ = ENCODING_LATIN1;
-  // Whether characters of one byte are decoded from the wrapped stream's bytes ahead: set by
-  // Create for Latin-1 and UTF-8, never for a subclass, which may override ReadRawByte.
-  bool decodesAhead_ = false;
-  uint8_t largest_ = 0x7F;  // the largest byte that is a character of its own
-  int32_t hexCount_ = 0;    // bytes on the open hexadecimal line, 0 when none is open
+  // The bytes below this are characters of their own, decoded from the wrapped stream's bytes
+  // ahead: 0x100 for Latin-1, 0x80 for UTF-8, set by Create. 0 (none are) for other encodings
+  // and for a subclass, which may override ReadRawByte.
+  uint16_t oneByteEnd_ = 0;
+  int32_t hexCount_ = 0;  // bytes on the open hexadecimal line, 0 when none is open
 };
 
 // Serves "latin1::", "utf8::", "utf16be::" and "utf16le::" followed by any URL; writes and
