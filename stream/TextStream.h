@@ -75,7 +75,8 @@ class TTextStream : public TStreamWrapper {
       TStream& stream = *stream_;
       const std::span<const uint8_t> held = stream.HeldAhead();
       if (!held.empty()) {
-        const uint8_t byte = held[0];  // (read once: taking it writes what a byte could alias)
+        // Copied first: for all the compiler knows, taking it could change the byte it points at.
+        const uint8_t byte = held[0];
         if (byte < oneByteEnd_) {
           stream.SkipAhead(1);
           return byte;
