@@ -199,12 +199,19 @@ std::size_t TakeLineBytes(const uint8_t* bytes, std::size_t count, std::string& 
   return ended ? length + 1 : length;
 }
 
-bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken) {
+std::size_t WholeLineLength(const uint8_t* bytes, std::size_t count) noexcept {
+  if (count == 0) return std::string::npos;  // (memchr must not see a null pointer)
   const auto* feed = static_cast<const uint8_t*>(std::memchr(bytes, 10, count));
   std::size_t length = feed ? static_cast<std::size_t>(feed - bytes) : count;
   if (const void* nul = std::memchr(bytes, 0, length))
     length = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - bytes);
-  if (length == count || std::memchr(bytes, 13, length) != nullptr) return false;
+  if (length == count || std::memchr(bytes, 13, length) != nullptr) return std::string::npos;
+  return length;
+}
+
+bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken) {
+  const std::size_t length = WholeLineLength(bytes, count);
+  if (length == std::string::npos) return false;
   line = String::FromBytes(bytes, length);
   taken = length + 1;
   return true;

@@ -196,6 +196,9 @@ std::size_t TakeLineBytes(const uint8_t* bytes, std::size_t count, std::string& 
 // The usual case of the same: a line that ends within `bytes` and holds no CR is made into
 // `line` at once, and `taken` is set; false, taking nothing, for any other.
 bool TakeWholeLine(const uint8_t* bytes, std::size_t count, String& line, std::size_t& taken);
+// The length of that usual case's line (its end not counted), or npos when `bytes` do not
+// start with one.
+std::size_t WholeLineLength(const uint8_t* bytes, std::size_t count) noexcept;
 
 // Buffer size for callers of the copy functions with no preference.
 inline constexpr int32_t kDefaultCopyBufferSize = 4096;

@@ -61,14 +61,9 @@ std::size_t AsciiRun(const uint8_t* bytes, std::size_t count) noexcept {
 Ref<TTextStream> TTextStream::Create(const Ref<TStream>& stream, int32_t encoding) {
   auto text = New<TTextStream>();
   text->encoding_ = encoding;
-  text->decodesAhead_ = encoding == ENCODING_LATIN1 || encoding == ENCODING_UTF8;
-  text->largest_ = encoding == ENCODING_LATIN1 ? 0xFF : 0x7F;
+  text->oneByteEnd_ = encoding == ENCODING_LATIN1 ? 0x100 : encoding == ENCODING_UTF8 ? 0x80 : 0;
   text->SetStream(stream);
   return text;
-}
-
-bool TTextStream::Eof() {
-  return stream_->HeldAhead().empty() && stream_->Eof();
 }
 
 int32_t TTextStream::ReadRawByte() {
@@ -201,8 +196,7 @@ std::span<const uint8_t> TTextStream::Ahead() {
 }
 
 bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
-  if (!decodesAhead_) return false;
-  const uint8_t largest = largest_;
+  if (oneByteEnd_ == 0) return false;
   for (;;) {
     const std::span<const uint8_t> ahead = Ahead();
     const uint8_t* const bytes = ahead.data();
@@ -219,7 +213,7 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
         ended = true;
       }
     }
-    if (largest == 0x7F) {
+    if (oneByteEnd_ == 0x80) {
       const std::size_t ascii = AsciiRun(bytes, run);
       if (ascii < run) {
         run = ascii;
@@ -246,24 +240,11 @@ bool TTextStream::DecodeAhead(std::u16string& text, bool line) {
   }
 }
 
-int32_t TTextStream::ReadChar() {
-  // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
-  if (decodesAhead_ && hexCount_ == 0) {
-    TStream& stream = *stream_;
-    const std::span<const uint8_t> held = stream.HeldAhead();
-    if (!held.empty() && held[0] <= largest_) {
-      stream.SkipAhead(1);
-      return held[0];
-    }
-  }
-  return ReadCharAhead();
-}
-
 int32_t TTextStream::ReadCharAhead() {
-  if (decodesAhead_) {
+  if (oneByteEnd_ != 0) {
     if (hexCount_ != 0) EndHexLineRead();
     const std::span<const uint8_t> ahead = Ahead();
-    if (!ahead.empty() && ahead[0] <= largest_) {
+    if (!ahead.empty() && ahead[0] < oneByteEnd_) {
       stream_->SkipAhead(1);
       return ahead[0];
     }
@@ -279,7 +260,18 @@ void TTextStream::WriteChar(int32_t character) {
 }
 
 String TTextStream::ReadLine() {
-  if (hexCount_ != 0 || !decodesAhead_) EndHexLineRead();
+  if (oneByteEnd_ != 0 && hexCount_ == 0) {
+    // The usual case: a whole line of one-byte characters without CR, held ahead, is made at
+    // once from its bytes.
+    const std::span<const uint8_t> held = stream_->HeldAhead();
+    const std::size_t length = WholeLineLength(held.data(), held.size());
+    if (length != std::string::npos && (oneByteEnd_ == 0x100 || AsciiRun(held.data(), length) == length)) {
+      String line = String::FromBytes(held.data(), length);
+      stream_->SkipAhead(static_cast<int32_t>(length + 1));
+      return line;
+    }
+  }
+  if (hexCount_ != 0 || oneByteEnd_ == 0) EndHexLineRead();
   std::u16string line;  // grows geometrically: long lines cost amortised constant time per unit
   while (!TTextStream::Eof()) {
     if (DecodeAhead(line, true)) break;

@@ -33,8 +33,10 @@ class TTextStream : public TStreamWrapper {
   // The encoding id given to Create.
   int32_t Encoding() const noexcept { return encoding_; }
 
-  // The wrapped stream's Eof, answered at once while it holds bytes ahead.
-  bool Eof() override;
+  // The wrapped stream's Eof, answered at once while it holds bytes ahead. This and ReadChar are
+  // defined here so that a caller's loop over characters can have them inlined (behind a check
+  // of the object's type, as they stay overridable): a call each would cost more than the work.
+  bool Eof() override { return stream_->HeldAhead().empty() && stream_->Eof(); }
   // Decodes `count` bytes from hexadecimal lines; answers count.
   int32_t Read(void* buffer, int32_t count) override;
   // Encodes `count` bytes as hexadecimal lines; answers count.
@@ -67,7 +69,22 @@ class TTextStream : public TStreamWrapper {
   virtual String ReadAll();
   // One decoded character as a code unit. Lines, whole texts and characters are decoded a block
   // at a time from what the wrapped stream holds ahead, taking exactly the bytes decoded.
-  virtual int32_t ReadChar();
+  virtual int32_t ReadChar() {
+    // The usual case, kept free of calls: a one-byte character the wrapped stream holds ahead.
+    if (hexCount_ == 0) {
+      TStream& stream = *stream_;
+      const std::span<const uint8_t> held = stream.HeldAhead();
+      if (!held.empty()) {
+        // Copied first: for all the compiler knows, taking it could change the byte it points at.
+        const uint8_t byte = held[0];
+        if (byte < oneByteEnd_) {
+          stream.SkipAhead(1);
+          return byte;
+        }
+      }
+    }
+    return ReadCharAhead();
+  }
   // Encodes one code unit (the low 16 bits of `character`).
   virtual void WriteChar(int32_t character);
   // One byte from the wrapped stream (its ReadByte).
@@ -95,11 +112,11 @@ class TTextStream : public TStreamWrapper {
   void EncodeChar(char16_t character);
 
   int32_t encoding_ = ENCODING_LATIN1;
-  // Whether characters of one byte are decoded from the wrapped stream's bytes ahead: set by
-  // Create for Latin-1 and UTF-8, never for a subclass, which may override ReadRawByte.
-  bool decodesAhead_ = false;
-  uint8_t largest_ = 0x7F;  // the largest byte that is a character of its own
-  int32_t hexCount_ = 0;    // bytes on the open hexadecimal line, 0 when none is open
+  // The bytes below this are characters of their own, decoded from the wrapped stream's bytes
+  // ahead: 0x100 for Latin-1, 0x80 for UTF-8, set by Create. 0 (none are) for other encodings
+  // and for a subclass, which may override ReadRawByte.
+  uint16_t oneByteEnd_ = 0;
+  int32_t hexCount_ = 0;  // bytes on the open hexadecimal line, 0 when none is open
 };
 
 // Serves "latin1::", "utf8::", "utf16be::" and "utf16le::" followed by any URL; writes and
