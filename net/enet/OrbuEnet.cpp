@@ -34,26 +34,37 @@ constexpr uint32_t kPingMillis = 250;
 // costly just when a peer falls behind.
 constexpr std::size_t kMostInFlight = 16 << 10;
 // A peer heard from within this time is alive: what it has not acknowledged is resent after
-// one mean round trip, never after a longer wait (see LimitResendWait).
+// one mean round trip (see LimitResendWait).
 constexpr uint32_t kAliveMillis = 500;
 // The wait for an acknowledgement is never cut below this.
 constexpr uint32_t kLeastResendWaitMillis = 40;
+// A silent peer's commands wait at most this long before they are resent, so that ENet looks at
+// the peer again at least this often.
+constexpr uint32_t kMostResendWaitMillis = 1000;
 
-// ENet doubles a reliable command's wait for its acknowledgement each time it resends it. On a
-// lossy link the one ordered channel holds every later change until the lost one arrives, so
-// waiting out ENet's round trip + 4 × its variation, and twice that after a second loss, kept
-// the slowest changes at three times the round trip (p99 0.6-0.9 s with 5 % loss and 40-120 ms
-// round trips). Peers that are still heard from get what they have not acknowledged resent
-// after one mean round trip; a late acknowledgement only costs a duplicate, which ENet drops. A
-// silent peer's commands back off as ENet makes them, so that it is timed out as before.
+// ENet doubles a reliable command's wait for its acknowledgement each time it resends it.
+// - On a lossy link the one ordered channel holds every later change until the lost one
+//   arrives, so waiting out ENet's round trip + 4 × its variation, and twice that after a second
+//   loss, kept the slowest changes at three times the round trip (p99 0.6-0.9 s with 5 % loss
+//   and 40-120 ms round trips). A peer that is still heard from gets what it has not
+//   acknowledged resent after one mean round trip; a late acknowledgement costs a duplicate,
+//   which ENet drops.
+// - ENet times a silent peer out only when one of its commands' waits runs out, 5 s after the
+//   first went unanswered and once a wait has doubled to 32 times its first length: on a loaded
+//   host, with first waits of a second or more, that took over a minute, and a vanished peer
+//   kept its place and its data. A silent peer's waits stop doubling at kMostResendWaitMillis
+//   and count as long enough there, so that it is timed out 5 to 6 s after it fell silent.
 void LimitResendWait(Host* host) noexcept {
   for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
-    if (peer->state != ENET_PEER_STATE_CONNECTED || MillisSinceHeard(peer) >= kAliveMillis) continue;
-    const uint32_t wait = std::max(peer->roundTripTime, kLeastResendWaitMillis);
+    if (peer->state != ENET_PEER_STATE_CONNECTED) continue;
+    const bool alive = MillisSinceHeard(peer) < kAliveMillis;
+    const uint32_t wait =
+        alive ? std::max(peer->roundTripTime, kLeastResendWaitMillis) : kMostResendWaitMillis;
     ENetList& sent = peer->sentReliableCommands;
     for (ENetListIterator at = enet_list_begin(&sent); at != enet_list_end(&sent); at = enet_list_next(at)) {
       auto& command = *reinterpret_cast<ENetOutgoingCommand*>(at);
       command.roundTripTimeout = std::min(command.roundTripTimeout, wait);
+      if (!alive) command.roundTripTimeoutLimit = std::min(command.roundTripTimeoutLimit, wait);
     }
   }
 }

@@ -3,8 +3,11 @@
 // the figures in the README (10 s of traffic, 30 s of churn).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "tests/net/posix/OrbuLoad.h"
 
@@ -86,6 +89,34 @@ TEST(OrbuLoadTest, KilledClientsAreTimedOutAndTheirObjectsClosedEverywhere) {
   const Report report = orbuload::Run(plan);
   Print("killed", plan, report);
   ExpectSound(report);
+}
+
+// A client behind a slow link (300-700 ms each way) that stops answering without a goodbye.
+// Long round trips make ENet's first waits for acknowledgements long, and ENet looks at a silent
+// peer only when a wait runs out, each twice the last: left alone, it kept the peer for about a
+// minute. The hub must let it go, and close its objects, within seconds.
+TEST(OrbuLoadTest, ASilentPeerOnASlowLinkIsTimedOutWithinSeconds) {
+  InitOrbuModule();
+  HubProcess hub;
+  ASSERT_NE(hub.Port(), 0);
+  orbuload::LossyUdpRelay slowLink(static_cast<uint16_t>(hub.Port()), 0.0, 300, 700, 5);
+  const Ref<TOrbuHost> client = NewOrbuHost();
+  ASSERT_EQ(OrbuDial(client, "127.0.0.1", slowLink.Port(), 10000), 1);
+  const std::vector<Ref<TOrbuObject>> own = orbuload::MakeOwnObjects(client, 0, 20);
+  // Three seconds of changes, so that ENet measures the link's round trips.
+  for (int32_t round = 1; round <= 150; ++round) {
+    orbuload::Change(own, 0, round);
+    PumpOrbuHost(client);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(hub.QueryUntil([](const HubStats& stats) { return stats.objects == 20; }, 10).objects, 20);
+  // The client is never pumped again: it acknowledges nothing from here on.
+  const auto silent = std::chrono::steady_clock::now();
+  const HubStats end = hub.QueryUntil([](const HubStats& stats) { return stats.peers == 0; }, 25);
+  std::printf("silent peer: gone from the hub after %.1f s\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - silent).count());
+  EXPECT_EQ(end.peers, 0);
+  EXPECT_EQ(end.objects, 0);
 }
 
 TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
