@@ -18,9 +18,9 @@ Ref<TDataType> TList::DataType() const {
   return Ref<TDataType>(g_listDataType);
 }
 
-std::list<Ref<Object>>::iterator TList::NodeFor(const Ref<Object>& value) {
-  if (spare_.empty()) return spare_.insert(spare_.begin(), value);
-  spare_.front() = value;
+std::list<Ref<Object>>::iterator TList::NodeFor(Ref<Object> value) {
+  if (spare_.empty()) return spare_.insert(spare_.begin(), std::move(value));
+  spare_.front() = std::move(value);
   return spare_.begin();
 }
 
@@ -34,6 +34,9 @@ void TList::Recycle(std::list<Ref<Object>>::iterator node) noexcept {
 
 void TList::AddLast(const Ref<Object>& value) {
   items_.splice(items_.end(), spare_, NodeFor(value));
+}
+void TList::AddLast(Ref<Object>&& value) {
+  items_.splice(items_.end(), spare_, NodeFor(std::move(value)));
 }
 void TList::AddFirst(const Ref<Object>& value) {
   items_.splice(items_.begin(), spare_, NodeFor(value));

@@ -28,6 +28,7 @@ class TList : public TData {
   bool IsEmpty() const noexcept { return items_.empty(); }
   // Adds `value` at the end or the front.
   void AddLast(const Ref<Object>& value);
+  void AddLast(Ref<Object>&& value);
   void AddFirst(const Ref<Object>& value);
   // The first or last element; Null when the list is empty.
   Ref<Object> First() const;
@@ -53,7 +54,7 @@ class TList : public TData {
   // Moves the node at `node` (its element already moved out) to the spare nodes, or frees it.
   void Recycle(std::list<Ref<Object>>::iterator node) noexcept;
   // A node holding `value`, taken from the spare nodes when there are any.
-  std::list<Ref<Object>>::iterator NodeFor(const Ref<Object>& value);
+  std::list<Ref<Object>>::iterator NodeFor(Ref<Object> value);
 
   std::list<Ref<Object>> items_;
   std::list<Ref<Object>> spare_;  // nodes holding Null

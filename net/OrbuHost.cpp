@@ -178,7 +178,8 @@ void TOrbuHost::Pump() {
   } flush{*this};
   while (!events->IsEmpty()) {
     const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
-    HandleEvent(event->type, event->peer, event->TakePacket());
+    Ref<TOrbuPeer> peer;
+    HandleEvent(event->type, event->peer, event->TakePacket(), peer);
   }
   if (!enetHost) return;
   records_.clear();
@@ -194,10 +195,12 @@ void TOrbuHost::Pump() {
     records_.push_back(record);
   }
   std::size_t at = 0;
+  // Packets mostly come in runs from one peer, which is looked up once for its run.
+  Ref<TOrbuPeer> peer;
   try {
     for (; at < records_.size(); ++at) {
       const enet::EventRecord& record = records_[at];
-      HandleEvent(record.type, record.peer, record.packet);
+      HandleEvent(record.type, record.peer, record.packet, peer);
     }
   } catch (...) {
     for (++at; at < records_.size(); ++at) {
@@ -268,14 +271,15 @@ void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
   if (object->state != kOrbuSynced) MarkPending(*object);
 }
 
-void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet) {
+void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer) {
   struct Destroy {
     enet::Packet* packet;
     ~Destroy() {
       if (packet) enet::DestroyPacket(packet);
     }
   } destroy{packet};
-  const Ref<TOrbuPeer> peer = FindPeer(enetPeer);
+  // A peer that disconnected no longer names its ENet peer, so it never matches again.
+  if (!peer || peer->enetPeer != enetPeer) peer = FindPeer(enetPeer);
   switch (type) {
     case kENetEventConnect:
       AttachPeer(enetPeer);
@@ -317,7 +321,9 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   const int32_t wireId = WireId(packet);
   const std::span<const uint8_t> data = packet.subspan(2);
   const auto dataLength = static_cast<int32_t>(data.size());
-  Ref<TOrbuObject> object;
+  // Listed objects are held by `objects`; the object is taken by its pointer to spare counting.
+  TOrbuObject* object = nullptr;
+  Ref<TOrbuObject> arrived;
   // What the object will pack to at most once the records are applied; -1 when not known.
   int32_t sizeBound = -1;
   switch (state) {
@@ -340,12 +346,13 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       if (wireId == 0 || peer->remoteToLocal[wireId] != 0) return;
       const int32_t id = FindFreeId();
       if (id == 0) return;
-      object = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
-      RegisterObject(object);
+      arrived = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
+      object = arrived.Get();
+      RegisterObject(arrived);
       peer->MapId(id, wireId);
       sizeBound = dataLength;
-      ListObject(object);
-      created->AddLast(object);
+      ListObject(arrived);
+      created->AddLast(arrived);
       break;
     }
     case kOrbuModified:
@@ -359,14 +366,15 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       if (sizeBound > kOrbuMaxData) {
         return LogLine(LogLevel::Warning, "Orbu: dropped a change that would make an object too large");
       }
-      modified->AddLast(object);
+      modified->AddLast(Ref<Object>(object));
       break;
     case kOrbuClosed:
       object = OwnedObject(*peer, wireId);
       if (!object) return;
+      arrived = Ref<TOrbuObject>(object);
       peer->UnmapId(object->id);
-      UnregisterObject(object);
-      closed->AddLast(object);
+      UnregisterObject(arrived);
+      closed->AddLast(arrived);
       break;
     default:
       return;
@@ -376,11 +384,11 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
 
-Ref<TOrbuObject> TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
+TOrbuObject* TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
   const int32_t local = peer.remoteToLocal[remoteId];
-  if (local == 0) return Null;
-  const Ref<TOrbuObject> object = byId[local];
-  if (!object || object->peer.Get() != &peer) return Null;
+  if (local == 0) return nullptr;
+  TOrbuObject* object = byId[local].Get();
+  if (!object || object->peer.Get() != &peer) return nullptr;
   return object;
 }
 

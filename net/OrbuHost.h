@@ -168,11 +168,12 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
-  // Handles one event; the packet (null for none) is destroyed afterwards.
-  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
+  // Handles one event; the packet (null for none) is destroyed afterwards. `peer` is the peer of
+  // the previous event, or Null; it is set to the peer of this one.
+  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
-  Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
+  TOrbuObject* OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
   // The lowest free id, or 0 when every id is taken.
   int32_t FindFreeId() const noexcept;
 
