@@ -221,18 +221,21 @@ void TOrbuHost::SendLocalChanges() {
     std::vector<Ref<TOrbuObject>>& round;
     ~ClearAtEnd() { round.clear(); }
   } clearAtEnd{round};
-  // Objects are mostly changed in the order they were made, so the round is often in order.
-  const auto byListOrder = [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
-    return a->listOrder < b->listOrder;
-  };
-  if (!std::is_sorted(round.begin(), round.end(), byListOrder))
-    std::sort(round.begin(), round.end(), byListOrder);
-  for (const Ref<TOrbuObject>& object : round) object->pending = false;
+  // Only this host's own objects send, and they must go in the order they were made; they
+  // are mostly changed in that order, so the round rarely needs sorting.
+  if (!localsInOrder_) {
+    std::sort(round.begin(), round.end(), [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
+      return a->listOrder < b->listOrder;
+    });
+  }
+  localsInOrder_ = true;
+  lastLocalOrder_ = 0;
   bool anyDead = false;
   std::size_t at = 0;
   try {
     for (; at < round.size(); ++at) {
       TOrbuObject& object = *round[at];
+      object.pending = false;
       int32_t sentState = 0;
       if (object.TakeChangesInto(packed_, sentState))
         BroadcastRecords(object.id, sentState, packed_, nullptr);
@@ -241,6 +244,7 @@ void TOrbuHost::SendLocalChanges() {
   } catch (...) {
     // What was not taken yet, and the dead, wait for the next pump.
     for (std::size_t i = 0; i < round.size(); ++i) {
+      if (i > at) round[i]->pending = false;
       if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
     }
     throw;
@@ -262,6 +266,10 @@ void TOrbuHost::SendLocalChanges() {
 void TOrbuHost::MarkPending(TOrbuObject& object) {
   if (object.pending) return;
   object.pending = true;
+  if (!object.peer) {
+    if (object.listOrder < lastLocalOrder_) localsInOrder_ = false;
+    lastLocalOrder_ = object.listOrder;
+  }
   pending_.emplace_back(&object);
 }
 
@@ -403,6 +411,8 @@ void TOrbuHost::Shutdown() {
   // Objects hold their host: letting go of them here ends that cycle.
   for (const Ref<Object>& item : *objects) static_cast<TOrbuObject*>(item.Get())->listOrder = 0;
   pending_.clear();
+  localsInOrder_ = true;
+  lastLocalOrder_ = 0;
   events->Clear();
   objects->Clear();
   created->Clear();

@@ -177,8 +177,11 @@ class TOrbuHost : public Object {
   // The lowest free id, or 0 when every id is taken.
   int32_t FindFreeId() const noexcept;
 
-  // Listed objects that have left the synced state since the last pump, in no order.
+  // Listed objects that have left the synced state since the last pump, in no order; whether
+  // this host's own among them are in the order they were made, and the last one's place.
   std::vector<Ref<TOrbuObject>> pending_;
+  bool localsInOrder_ = true;
+  int64_t lastLocalOrder_ = 0;
   // The objects of the round SendLocalChanges is sending, and the records of one of them.
   std::vector<Ref<TOrbuObject>> round_;
   std::vector<uint8_t> packed_;

@@ -1,5 +1,6 @@
 #include "net/OrbuObject.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <numeric>
@@ -38,11 +39,23 @@ class RecordReader {
       : bytes_(data.data()), size_(static_cast<int32_t>(data.size())) {}
 
   bool AtEnd() const { return at_ == size_; }
-  // The next `count` bytes as an unsigned big-endian number; false when they run past the end.
+  // The next `count` bytes (1, 2 or 4) as an unsigned big-endian number; false when they run
+  // past the end.
   bool Take(int32_t count, uint32_t& value) {
     if (count > size_ - at_) return false;
-    value = 0;
-    for (int32_t i = 0; i < count; ++i) value = value << 8 | bytes_[at_++];
+    const uint8_t* bytes = bytes_ + at_;
+    at_ += count;
+    switch (count) {
+      case 1:
+        value = bytes[0];
+        break;
+      case 2:
+        value = static_cast<uint32_t>(bytes[0] << 8 | bytes[1]);
+        break;
+      default:
+        value = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+                static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+    }
     return true;
   }
   // The next `count` bytes, widened one to one.
@@ -80,9 +93,10 @@ int32_t FixedValueSize(int32_t type) {
   }
 }
 
-void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int32_t count) {
-  for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8)
-    out.push_back(static_cast<uint8_t>(value >> shift));
+// Writes the low `count` bytes of `value`, most significant first; answers the byte after them.
+uint8_t* PutBigEndian(uint8_t* out, uint32_t value, int32_t count) {
+  for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8) *out++ = static_cast<uint8_t>(value >> shift);
+  return out;
 }
 
 }  // namespace
@@ -206,15 +220,15 @@ void TOrbuObject::NotePending() {
 }
 
 void TOrbuObject::SetSlotInt(int32_t index, int32_t value) {
-  TouchSlot(index)->StoreInt(value);
+  TouchedSlot(index).StoreInt(value);
 }
 
 void TOrbuObject::SetSlotFloat(int32_t index, float value) {
-  TouchSlot(index)->StoreFloat(value);
+  TouchedSlot(index).StoreFloat(value);
 }
 
 void TOrbuObject::SetSlotString(int32_t index, const String& text) {
-  TouchSlot(index)->StoreString(text);
+  TouchedSlot(index).StoreString(text);
 }
 
 int32_t TOrbuObject::SlotInt(int32_t index) {
@@ -230,7 +244,11 @@ String TOrbuObject::SlotString(int32_t index) {
 }
 
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
-  Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
+  return Ref<TOrbuSlot>(&TouchedSlot(index));
+}
+
+TOrbuSlot& TOrbuObject::TouchedSlot(int32_t index) {
+  TOrbuSlot& slot = *slots[index];  // bounds-checked before the index becomes a shift
   Touch(index);
   return slot;
 }
@@ -298,37 +316,41 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
 }
 
 void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
-  // Only the slots the mask names are visited, lowest first.
+  // Only the slots the mask names are visited, lowest first; the records are sized first and
+  // then written in place.
   const auto named = static_cast<uint32_t>(mask);
   int32_t total = 0;
   for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
     total += RecordSize(*slots[std::countr_zero(rest)]);
     if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
   }
-  out.reserve(out.size() + static_cast<std::size_t>(total));
+  const std::size_t start = out.size();
+  out.resize(start + static_cast<std::size_t>(total));
+  uint8_t* at = out.data() + start;
   for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
     const int32_t index = std::countr_zero(rest);
-    const TOrbuSlot& slot = *slots[index];
-    if (RecordSize(slot) == 0) continue;  // unset, or a type no record exists for
-    out.push_back(static_cast<uint8_t>(slot.type * 32 + index));
+    const TOrbuSlot& slot = *slots.Data()[index];  // checked above
+    if (RecordSize(slot) == 0) continue;           // unset, or a type no record exists for
+    *at++ = static_cast<uint8_t>(slot.type * 32 + index);
     const auto value = static_cast<uint32_t>(slot.intValue);
     switch (slot.type) {
       case kOrbuInt:
-        PutBigEndian(out, value, 4);
+        at = PutBigEndian(at, value, 4);
         break;
       case kOrbuFloat:
-        PutBigEndian(out, FloatToOrbuHalf(slot.floatValue), 2);
+        at = PutBigEndian(at, FloatToOrbuHalf(slot.floatValue), 2);
         break;
       case kOrbuShort:
-        PutBigEndian(out, value, 2);
+        at = PutBigEndian(at, value, 2);
         break;
       case kOrbuByte:
-        PutBigEndian(out, value, 1);
+        *at++ = static_cast<uint8_t>(value);
         break;
       case kOrbuString: {
-        const std::string bytes = slot.stringValue.ToBytes();
-        PutBigEndian(out, static_cast<uint32_t>(bytes.size()), 2);
-        out.insert(out.end(), bytes.begin(), bytes.end());
+        const int32_t length = slot.stringValue.Length();
+        at = PutBigEndian(at, static_cast<uint32_t>(length), 2);
+        at = std::transform(slot.stringValue.Data(), slot.stringValue.Data() + length, at,
+                            [](char16_t unit) { return static_cast<uint8_t>(unit); });  // low bytes
         break;
       }
     }
