@@ -164,27 +164,14 @@ void TOrbuHost::Pump() {
   modified->Clear();
   closed->Clear();
   messages->Clear();
-  SendLocalChanges();
   // Events are collected once and handled together: servicing ENet between them would send
   // each relayed packet in a datagram of its own and walk every peer's send queue each time.
-  // They are taken as plain records; events collected before (a dial leaves some) come first.
-  struct FlushAtEnd {
-    TOrbuHost& host;
-    ~FlushAtEnd() {
-      if (!host.enetHost) return;
-      for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
-      enet::Flush(host.enetHost.get());
-    }
-  } flush{*this};
-  while (!events->IsEmpty()) {
-    const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
-    Ref<TOrbuPeer> peer;
-    HandleEvent(event->type, event->peer, event->TakePacket(), peer);
-  }
-  if (!enetHost) return;
+  // They are collected before this host's changes are queued, so that the acknowledgements
+  // among them open the peers' send windows first, and handled after; events collected before
+  // (a dial leaves some) come first.
   records_.clear();
   bool failed = false;
-  while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
+  while (enetHost && records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
     enet::EventRecord record;
     const int result = enet::Service(enetHost.get(), record);
     if (result == 0) break;
@@ -194,39 +181,69 @@ void TOrbuHost::Pump() {
     }
     records_.push_back(record);
   }
-  std::size_t at = 0;
-  // Packets mostly come in runs from one peer, which is looked up once for its run.
-  Ref<TOrbuPeer> peer;
+  std::size_t next = 0;  // the first record not handled yet
   try {
-    for (; at < records_.size(); ++at) {
-      const enet::EventRecord& record = records_[at];
+    SendLocalChanges();
+    struct FlushAtEnd {
+      TOrbuHost& host;
+      ~FlushAtEnd() {
+        if (!host.enetHost) return;
+        for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
+        enet::Flush(host.enetHost.get());
+      }
+    } flush{*this};
+    while (!events->IsEmpty()) {
+      const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
+      Ref<TOrbuPeer> peer;
+      HandleEvent(event->type, event->peer, event->TakePacket(), peer);
+    }
+    // Packets mostly come in runs from one peer, which is looked up once for its run.
+    Ref<TOrbuPeer> peer;
+    while (next < records_.size()) {
+      const enet::EventRecord& record = records_[next++];
       HandleEvent(record.type, record.peer, record.packet, peer);
     }
   } catch (...) {
-    for (++at; at < records_.size(); ++at) {
-      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
-    }
+    KeepUnhandled(next);
     throw;
   }
   if (failed) throw TThrownString("Orbu error");
+}
+
+void TOrbuHost::KeepUnhandled(std::size_t from) noexcept {
+  std::size_t at = from;
+  try {
+    for (; at < records_.size(); ++at) {
+      const Ref<ENetEvent> event = New<ENetEvent>();
+      event->type = records_[at].type;
+      event->peer = records_[at].peer;
+      event->channel = records_[at].channel;
+      event->packet = records_[at].packet;
+      events->AddLast(event);
+    }
+  } catch (...) {
+    for (; at < records_.size(); ++at) {
+      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
+    }
+  }
+  records_.clear();
 }
 
 void TOrbuHost::SendLocalChanges() {
   if (pending_.empty()) return;
   // The round's list and packing buffer are kept from pump to pump, so that a steady stream
   // of changes allocates neither.
-  std::vector<Ref<TOrbuObject>>& round = round_;
+  std::vector<TOrbuObject*>& round = round_;
   round.swap(pending_);
   struct ClearAtEnd {
-    std::vector<Ref<TOrbuObject>>& round;
+    std::vector<TOrbuObject*>& round;
     ~ClearAtEnd() { round.clear(); }
   } clearAtEnd{round};
   // Only this host's own objects send, and they must go in the order they were made; they
   // are mostly changed in that order, so the round rarely needs sorting.
   if (!localsInOrder_) {
-    std::sort(round.begin(), round.end(), [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
-      return a->listOrder < b->listOrder;
-    });
+    std::sort(round.begin(), round.end(),
+              [](const TOrbuObject* a, const TOrbuObject* b) { return a->listOrder < b->listOrder; });
   }
   localsInOrder_ = true;
   lastLocalOrder_ = 0;
@@ -234,6 +251,7 @@ void TOrbuHost::SendLocalChanges() {
   std::size_t at = 0;
   try {
     for (; at < round.size(); ++at) {
+      if (!round[at]) continue;  // went away during the round
       TOrbuObject& object = *round[at];
       object.pending = false;
       int32_t sentState = 0;
@@ -244,6 +262,7 @@ void TOrbuHost::SendLocalChanges() {
   } catch (...) {
     // What was not taken yet, and the dead, wait for the next pump.
     for (std::size_t i = 0; i < round.size(); ++i) {
+      if (!round[i]) continue;
       if (i > at) round[i]->pending = false;
       if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
     }
@@ -270,7 +289,13 @@ void TOrbuHost::MarkPending(TOrbuObject& object) {
     if (object.listOrder < lastLocalOrder_) localsInOrder_ = false;
     lastLocalOrder_ = object.listOrder;
   }
-  pending_.emplace_back(&object);
+  pending_.push_back(&object);
+}
+
+void TOrbuHost::ForgetPending(const TOrbuObject& object) noexcept {
+  std::erase(pending_, &object);
+  std::replace(round_.begin(), round_.end(), const_cast<TOrbuObject*>(&object),
+               static_cast<TOrbuObject*>(nullptr));
 }
 
 void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
@@ -409,7 +434,11 @@ void TOrbuHost::Shutdown() {
     enetHost.reset();
   }
   // Objects hold their host: letting go of them here ends that cycle.
-  for (const Ref<Object>& item : *objects) static_cast<TOrbuObject*>(item.Get())->listOrder = 0;
+  for (const Ref<Object>& item : *objects) {
+    auto* object = static_cast<TOrbuObject*>(item.Get());
+    object->listOrder = 0;
+    object->pending = false;
+  }
   pending_.clear();
   localsInOrder_ = true;
   lastLocalOrder_ = 0;

@@ -146,6 +146,8 @@ class TOrbuHost : public Object {
   int32_t Port() const noexcept;
   // Called by a listed object that leaves the synced state: the next pump takes its changes.
   void MarkPending(TOrbuObject& object);
+  // Called by a pending object that goes away (taken out of `objects` by the program).
+  void ForgetPending(const TOrbuObject& object) noexcept;
 
   // The ENet host (null when not networked), the events collected and not yet handled, the
   // peers, every object in creation order, the objects of the last pump by state, the messages
@@ -168,6 +170,9 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
+  // Moves the collected events from `from` on to `events`, for the next pump, when a pump ends
+  // early; they are dropped only when memory runs out.
+  void KeepUnhandled(std::size_t from) noexcept;
   // Handles one event; the packet (null for none) is destroyed afterwards. `peer` is the peer of
   // the previous event, or Null; it is set to the peer of this one.
   void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer);
@@ -177,13 +182,14 @@ class TOrbuHost : public Object {
   // The lowest free id, or 0 when every id is taken.
   int32_t FindFreeId() const noexcept;
 
-  // Listed objects that have left the synced state since the last pump, in no order; whether
-  // this host's own among them are in the order they were made, and the last one's place.
-  std::vector<Ref<TOrbuObject>> pending_;
+  // Listed objects that have left the synced state since the last pump, in no order (held by
+  // `objects`; one that goes away takes itself out); whether this host's own among them are
+  // in the order they were made, and the last one's place.
+  std::vector<TOrbuObject*> pending_;
   bool localsInOrder_ = true;
   int64_t lastLocalOrder_ = 0;
   // The objects of the round SendLocalChanges is sending, and the records of one of them.
-  std::vector<Ref<TOrbuObject>> round_;
+  std::vector<TOrbuObject*> round_;
   std::vector<uint8_t> packed_;
   // The events of the pump under way.
   std::vector<enet::EventRecord> records_;

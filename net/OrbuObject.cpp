@@ -32,52 +32,6 @@ int32_t RecordSize(const TOrbuSlot& slot) {
   }
 }
 
-// Reads big-endian records from packed slot data, never past its end.
-class RecordReader {
- public:
-  explicit RecordReader(std::span<const uint8_t> data)
-      : bytes_(data.data()), size_(static_cast<int32_t>(data.size())) {}
-
-  bool AtEnd() const { return at_ == size_; }
-  // The next `count` bytes (1, 2 or 4) as an unsigned big-endian number; false when they run
-  // past the end.
-  bool Take(int32_t count, uint32_t& value) {
-    if (count > size_ - at_) return false;
-    const uint8_t* bytes = bytes_ + at_;
-    at_ += count;
-    switch (count) {
-      case 1:
-        value = bytes[0];
-        break;
-      case 2:
-        value = static_cast<uint32_t>(bytes[0] << 8 | bytes[1]);
-        break;
-      default:
-        value = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-                static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
-    }
-    return true;
-  }
-  // The next `count` bytes, widened one to one.
-  bool TakeText(int32_t count, String& text) {
-    if (count > size_ - at_) return false;
-    text = String::FromBytes(bytes_ + at_, static_cast<std::size_t>(count));
-    at_ += count;
-    return true;
-  }
-  // Skips `count` bytes.
-  bool Skip(int32_t count) {
-    if (count > size_ - at_) return false;
-    at_ += count;
-    return true;
-  }
-
- private:
-  const uint8_t* bytes_;
-  int32_t size_;
-  int32_t at_ = 0;
-};
-
 // Value bytes after the tag of a fixed-size record type; 0 for strings and unknown types.
 int32_t FixedValueSize(int32_t type) {
   switch (type) {
@@ -91,6 +45,52 @@ int32_t FixedValueSize(int32_t type) {
     default:
       return 0;
   }
+}
+
+// One record of packed slot data: slot index, type, value (for a string, its length) and, for
+// a string, where its bytes start.
+struct Record {
+  int32_t index;
+  int32_t type;
+  uint32_t value;
+  const uint8_t* text;
+};
+
+// How a walk over packed slot data ended.
+enum class RecordsEnd { kWhole, kInvalidType, kCorrupt };
+
+// Hands each whole record of packed slot data to `take`, in order, never reading past the end;
+// stops at the first record of an unknown type or one that runs past the end.
+template <class Take>
+RecordsEnd WalkRecords(std::span<const uint8_t> data, Take&& take) {
+  const uint8_t* at = data.data();
+  const uint8_t* const end = at + data.size();
+  while (at != end) {
+    Record record{*at % 32, *at / 32, 0, nullptr};
+    ++at;
+    const int32_t size = record.type == kOrbuString ? 2 : FixedValueSize(record.type);
+    if (size == 0) return RecordsEnd::kInvalidType;
+    if (end - at < size) return RecordsEnd::kCorrupt;
+    switch (size) {
+      case 1:
+        record.value = at[0];
+        break;
+      case 2:
+        record.value = static_cast<uint32_t>(at[0] << 8 | at[1]);
+        break;
+      default:
+        record.value = static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+                       static_cast<uint32_t>(at[2]) << 8 | at[3];
+    }
+    at += size;
+    if (record.type == kOrbuString) {
+      if (static_cast<uint32_t>(end - at) < record.value) return RecordsEnd::kCorrupt;
+      record.text = at;
+      at += record.value;
+    }
+    take(record);
+  }
+  return RecordsEnd::kWhole;
 }
 
 // Writes the low `count` bytes of `value`, most significant first; answers the byte after them.
@@ -141,20 +141,8 @@ bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
 }
 
 bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept {
-  if (data.size() > static_cast<std::size_t>(kOrbuMaxData)) return false;
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t length = 0;
-    reader.Take(1, tag);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) return false;
-    } else if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) {
-      return false;
-    }
-  }
-  return true;
+  return data.size() <= static_cast<std::size_t>(kOrbuMaxData) &&
+         WalkRecords(data, [](const Record&) {}) == RecordsEnd::kWhole;
 }
 
 void TOrbuSlot::StoreInt(int32_t value) {
@@ -192,7 +180,9 @@ String TOrbuSlot::StringValue() {
   return stringValue;
 }
 
-TOrbuObject::~TOrbuObject() = default;
+TOrbuObject::~TOrbuObject() {
+  if (pending && host) host->ForgetPending(*this);
+}
 
 int32_t TOrbuObject::State() {
   return state;
@@ -362,51 +352,36 @@ void TOrbuObject::UnpackSlots(const ByteArray& data) {
 }
 
 void TOrbuObject::UnpackRecords(std::span<const uint8_t> data) {
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t value = 0;
-    reader.Take(1, tag);
-    const int32_t index = static_cast<int32_t>(tag % 32);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      String text;
-      if (!reader.Take(2, value) || !reader.TakeText(static_cast<int32_t>(value), text)) {
-        throw TThrownString("Corrupt Orbu message");
+  const RecordsEnd end = WalkRecords(data, [this](const Record& record) {
+    TOrbuSlot& slot = *slots[record.index];
+    switch (record.type) {
+      case kOrbuString: {
+        const String text = String::FromBytes(record.text, record.value);
+        Touch(record.index);
+        slot.StoreString(text);
+        break;
       }
-      Touch(index);
-      slots[index]->StoreString(text);
-      continue;
+      case kOrbuFloat:
+        Touch(record.index);
+        slot.StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(record.value)));
+        break;
+      default:
+        Touch(record.index);
+        slot.StoreInt(static_cast<int32_t>(record.value));
     }
-    const int32_t size = FixedValueSize(type);
-    if (size == 0) throw TThrownString("Invalid Orbu data type");
-    if (!reader.Take(size, value)) throw TThrownString("Corrupt Orbu message");
-    Touch(index);
-    if (type == kOrbuFloat) {
-      slots[index]->StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(value)));
-    } else {
-      slots[index]->StoreInt(static_cast<int32_t>(value));
-    }
-  }
+  });
+  if (end == RecordsEnd::kInvalidType) throw TThrownString("Invalid Orbu data type");
+  if (end == RecordsEnd::kCorrupt) throw TThrownString("Corrupt Orbu message");
 }
 
 int32_t TOrbuObject::PackedSizeWith(std::span<const uint8_t> data) const {
   std::array<int32_t, kOrbuSlotCount> sizes{};
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) sizes[index] = RecordSize(*slots[index]);
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t length = 0;
-    reader.Take(1, tag);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) break;
-      sizes[tag % 32] = 3 + static_cast<int32_t>(length);
-    } else {
-      if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) break;
-      sizes[tag % 32] = 1 + FixedValueSize(type);
-    }
-  }
+  // Data from a peer is checked before it is sized, so the walk ends only at its end.
+  WalkRecords(data, [&sizes](const Record& record) {
+    sizes[record.index] =
+        record.type == kOrbuString ? 3 + static_cast<int32_t>(record.value) : 1 + FixedValueSize(record.type);
+  });
   return std::accumulate(sizes.begin(), sizes.end(), 0);
 }
 
