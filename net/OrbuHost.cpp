@@ -58,11 +58,17 @@ void TOrbuPeer::Disconnect() {
 // ENet, retransmitting to it, would take more of them in each time its window seems to open.
 constexpr uint32_t kSilentMillis = 500;
 
+void TOrbuPeer::NoteWindow() noexcept {
+  if (!enetPeer) return;
+  silent_ = enet::MillisSinceHeard(enetPeer) > kSilentMillis;
+  idle_ = enet::NothingInFlight(enetPeer);
+  room_ = enet::WindowRoom(enetPeer);
+}
+
 bool TOrbuPeer::Fits(std::size_t size) const noexcept {
-  if (enet::MillisSinceHeard(enetPeer) > kSilentMillis) return false;
+  if (silent_) return false;
   // A packet larger than the whole window goes alone once nothing else is under way.
-  const bool idle = queuedBytes_ == 0 && enet::NothingInFlight(enetPeer);
-  return idle || queuedBytes_ + size <= enet::WindowRoom(enetPeer);
+  return (queuedBytes_ == 0 && idle_) || queuedBytes_ + size <= room_;
 }
 
 bool TOrbuPeer::Deliver(enet::Packet* packet) {
@@ -142,6 +148,10 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
+  struct NoteAtEnd {
+    TOrbuHost& host;
+    ~NoteAtEnd() { host.NoteWindows(); }
+  } note{*this};
   // A peer that never stops sending must not keep the pump from returning.
   while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
@@ -181,6 +191,7 @@ void TOrbuHost::Pump() {
     }
     records_.push_back(record);
   }
+  NoteWindows();
   std::size_t next = 0;  // the first record not handled yet
   try {
     SendLocalChanges();
@@ -190,6 +201,7 @@ void TOrbuHost::Pump() {
         if (!host.enetHost) return;
         for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
         enet::Flush(host.enetHost.get());
+        host.NoteWindows();
       }
     } flush{*this};
     while (!events->IsEmpty()) {
@@ -208,6 +220,11 @@ void TOrbuHost::Pump() {
     throw;
   }
   if (failed) throw TThrownString("Orbu error");
+}
+
+void TOrbuHost::NoteWindows() noexcept {
+  if (!peers) return;
+  for (const Ref<Object>& item : *peers) static_cast<TOrbuPeer*>(item.Get())->NoteWindow();
 }
 
 void TOrbuHost::KeepUnhandled(std::size_t from) noexcept {
@@ -483,6 +500,7 @@ Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
   // event follows.
   if (!peer->IsConnected()) return peer;
   enet::ConfigurePeer(enetPeer);
+  peer->NoteWindow();
   for (const Ref<Object>& item : *objects) {
     const Ref<TOrbuObject> object = AsObject(item);
     // Remote objects that arrived in this pump were relayed before the newcomer came; it gets

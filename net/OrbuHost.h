@@ -81,6 +81,9 @@ class TOrbuPeer : public Object {
   // Hands held packets to ENet as far as the window has room; called before each flush, after
   // which the queued bytes count from 0 again.
   void DeliverHeld();
+  // Takes note of the peer's send window and when it was last heard from. ENet changes them
+  // only while it is serviced or flushed, so the host notes them after each time it does.
+  void NoteWindow() noexcept;
   // Lets go of the packets held for the peer.
   void DropHeld() noexcept;
   ~TOrbuPeer() override;
@@ -96,6 +99,10 @@ class TOrbuPeer : public Object {
 
   std::deque<enet::Packet*> held_;
   std::size_t queuedBytes_ = 0;  // handed to ENet since the last flush
+  // As noted: room in the send window, nothing in flight, not heard from for too long.
+  std::size_t room_ = 0;
+  bool idle_ = false;
+  bool silent_ = true;
 };
 
 // A process's end of the shared objects: its own objects, those of its peers, and the pump.
@@ -170,6 +177,8 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
+  // Every peer notes its send window (TOrbuPeer::NoteWindow).
+  void NoteWindows() noexcept;
   // Moves the collected events from `from` on to `events`, for the next pump, when a pump ends
   // early; they are dropped only when memory runs out.
   void KeepUnhandled(std::size_t from) noexcept;
