@@ -181,7 +181,9 @@ void TOrbuHost::Pump() {
   // (a dial leaves some) come first.
   records_.clear();
   bool failed = false;
-  while (enetHost && records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
+  // Events a pump that ended early left count against the bound.
+  const auto room = static_cast<std::size_t>(std::max(kOrbuEventsPerPump - events->Count(), 0));
+  while (enetHost && records_.size() < room) {
     enet::EventRecord record;
     const int result = enet::Service(enetHost.get(), record);
     if (result == 0) break;
@@ -277,11 +279,12 @@ void TOrbuHost::SendLocalChanges() {
       anyDead = anyDead || object.state == kOrbuDead;
     }
   } catch (...) {
-    // What was not taken yet, and the dead, wait for the next pump.
+    // What was not taken yet, the object that threw (it is tried again, as every object would be)
+    // and the dead wait for the next pump.
     for (std::size_t i = 0; i < round.size(); ++i) {
       if (!round[i]) continue;
       if (i > at) round[i]->pending = false;
-      if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
+      if (i >= at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
     }
     throw;
   }
