@@ -139,6 +139,7 @@ Ref<TOrbuPeer> TOrbuPeer::Create(enet::Peer* enetPeer) {
   peer->enetPeer = enetPeer;
   peer->localToRemote = Array<int32_t>(kOrbuIdCount);
   peer->remoteToLocal = Array<int32_t>(kOrbuIdCount);
+  peer->NoteWindow();
   return peer;
 }
 
