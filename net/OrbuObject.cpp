@@ -306,21 +306,28 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
 }
 
 void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
-  // Only the slots the mask names are visited, lowest first; the records are sized first and
-  // then written in place.
-  const auto named = static_cast<uint32_t>(mask);
+  // Only the slots the mask names are visited, lowest first; those with a record are sized
+  // first and then written in place.
+  std::array<const TOrbuSlot*, kOrbuSlotCount> recorded;
+  std::array<int32_t, kOrbuSlotCount> indices;
+  int32_t count = 0;
   int32_t total = 0;
-  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
-    total += RecordSize(*slots[std::countr_zero(rest)]);
+  for (auto rest = static_cast<uint32_t>(mask); rest != 0; rest &= rest - 1) {
+    const int32_t index = std::countr_zero(rest);
+    const TOrbuSlot& slot = *slots[index];
+    const int32_t size = RecordSize(slot);
+    if (size == 0) continue;  // unset, or a type no record exists for
+    total += size;
     if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
+    recorded[count] = &slot;
+    indices[count++] = index;
   }
   const std::size_t start = out.size();
   out.resize(start + static_cast<std::size_t>(total));
   uint8_t* at = out.data() + start;
-  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
-    const int32_t index = std::countr_zero(rest);
-    const TOrbuSlot& slot = *slots.Data()[index];  // checked above
-    if (RecordSize(slot) == 0) continue;           // unset, or a type no record exists for
+  for (int32_t i = 0; i < count; ++i) {
+    const TOrbuSlot& slot = *recorded[i];
+    const int32_t index = indices[i];
     *at++ = static_cast<uint8_t>(slot.type * 32 + index);
     const auto value = static_cast<uint32_t>(slot.intValue);
     switch (slot.type) {
