@@ -58,11 +58,17 @@ void TOrbuPeer::Disconnect() {
 // ENet, retransmitting to it, would take more of them in each time its window seems to open.
 constexpr uint32_t kSilentMillis = 500;
 
+void TOrbuPeer::NoteWindow() noexcept {
+  if (!enetPeer) return;
+  silent_ = enet::MillisSinceHeard(enetPeer) > kSilentMillis;
+  idle_ = enet::NothingInFlight(enetPeer);
+  room_ = enet::WindowRoom(enetPeer);
+}
+
 bool TOrbuPeer::Fits(std::size_t size) const noexcept {
-  if (enet::MillisSinceHeard(enetPeer) > kSilentMillis) return false;
+  if (silent_) return false;
   // A packet larger than the whole window goes alone once nothing else is under way.
-  const bool idle = queuedBytes_ == 0 && enet::NothingInFlight(enetPeer);
-  return idle || queuedBytes_ + size <= enet::WindowRoom(enetPeer);
+  return (queuedBytes_ == 0 && idle_) || queuedBytes_ + size <= room_;
 }
 
 bool TOrbuPeer::Deliver(enet::Packet* packet) {
@@ -133,6 +139,7 @@ Ref<TOrbuPeer> TOrbuPeer::Create(enet::Peer* enetPeer) {
   peer->enetPeer = enetPeer;
   peer->localToRemote = Array<int32_t>(kOrbuIdCount);
   peer->remoteToLocal = Array<int32_t>(kOrbuIdCount);
+  peer->NoteWindow();
   return peer;
 }
 
@@ -142,6 +149,10 @@ bool TOrbuPeer::IsConnected() const noexcept {
 
 void TOrbuHost::CollectEvents() {
   if (!enetHost) return;
+  struct NoteAtEnd {
+    TOrbuHost& host;
+    ~NoteAtEnd() { host.NoteWindows(); }
+  } note{*this};
   // A peer that never stops sending must not keep the pump from returning.
   while (events->Count() < kOrbuEventsPerPump) {
     Ref<ENetEvent> event = New<ENetEvent>();
@@ -164,26 +175,16 @@ void TOrbuHost::Pump() {
   modified->Clear();
   closed->Clear();
   messages->Clear();
-  SendLocalChanges();
   // Events are collected once and handled together: servicing ENet between them would send
   // each relayed packet in a datagram of its own and walk every peer's send queue each time.
-  // They are taken as plain records; events collected before (a dial leaves some) come first.
-  struct FlushAtEnd {
-    TOrbuHost& host;
-    ~FlushAtEnd() {
-      if (!host.enetHost) return;
-      for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
-      enet::Flush(host.enetHost.get());
-    }
-  } flush{*this};
-  while (!events->IsEmpty()) {
-    const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
-    HandleEvent(event->type, event->peer, event->TakePacket());
-  }
-  if (!enetHost) return;
+  // They are collected before this host's changes are queued, so that the acknowledgements
+  // among them open the peers' send windows first, and handled after; events collected before
+  // (a dial leaves some) come first.
   records_.clear();
   bool failed = false;
-  while (records_.size() < static_cast<std::size_t>(kOrbuEventsPerPump)) {
+  // Events a pump that ended early left count against the bound.
+  const auto room = static_cast<std::size_t>(std::max(kOrbuEventsPerPump - events->Count(), 0));
+  while (enetHost && records_.size() < room) {
     enet::EventRecord record;
     const int result = enet::Service(enetHost.get(), record);
     if (result == 0) break;
@@ -193,52 +194,98 @@ void TOrbuHost::Pump() {
     }
     records_.push_back(record);
   }
-  std::size_t at = 0;
+  NoteWindows();
+  std::size_t next = 0;  // the first record not handled yet
   try {
-    for (; at < records_.size(); ++at) {
-      const enet::EventRecord& record = records_[at];
-      HandleEvent(record.type, record.peer, record.packet);
+    SendLocalChanges();
+    struct FlushAtEnd {
+      TOrbuHost& host;
+      ~FlushAtEnd() {
+        if (!host.enetHost) return;
+        for (const Ref<Object>& item : *host.peers) static_cast<TOrbuPeer*>(item.Get())->DeliverHeld();
+        enet::Flush(host.enetHost.get());
+        host.NoteWindows();
+      }
+    } flush{*this};
+    while (!events->IsEmpty()) {
+      const Ref<ENetEvent> event(static_cast<ENetEvent*>(events->RemoveFirst().Get()));
+      Ref<TOrbuPeer> peer;
+      HandleEvent(event->type, event->peer, event->TakePacket(), peer);
+    }
+    // Packets mostly come in runs from one peer, which is looked up once for its run.
+    Ref<TOrbuPeer> peer;
+    while (next < records_.size()) {
+      const enet::EventRecord& record = records_[next++];
+      HandleEvent(record.type, record.peer, record.packet, peer);
     }
   } catch (...) {
-    for (++at; at < records_.size(); ++at) {
-      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
-    }
+    KeepUnhandled(next);
     throw;
   }
   if (failed) throw TThrownString("Orbu error");
+}
+
+void TOrbuHost::NoteWindows() noexcept {
+  if (!peers) return;
+  for (const Ref<Object>& item : *peers) static_cast<TOrbuPeer*>(item.Get())->NoteWindow();
+}
+
+void TOrbuHost::KeepUnhandled(std::size_t from) noexcept {
+  std::size_t at = from;
+  try {
+    for (; at < records_.size(); ++at) {
+      const Ref<ENetEvent> event = New<ENetEvent>();
+      event->type = records_[at].type;
+      event->peer = records_[at].peer;
+      event->channel = records_[at].channel;
+      event->packet = records_[at].packet;
+      events->AddLast(event);
+    }
+  } catch (...) {
+    for (; at < records_.size(); ++at) {
+      if (records_[at].packet) enet::DestroyPacket(records_[at].packet);
+    }
+  }
+  records_.clear();
 }
 
 void TOrbuHost::SendLocalChanges() {
   if (pending_.empty()) return;
   // The round's list and packing buffer are kept from pump to pump, so that a steady stream
   // of changes allocates neither.
-  std::vector<Ref<TOrbuObject>>& round = round_;
+  std::vector<TOrbuObject*>& round = round_;
   round.swap(pending_);
   struct ClearAtEnd {
-    std::vector<Ref<TOrbuObject>>& round;
+    std::vector<TOrbuObject*>& round;
     ~ClearAtEnd() { round.clear(); }
   } clearAtEnd{round};
-  // Objects are mostly changed in the order they were made, so the round is often in order.
-  const auto byListOrder = [](const Ref<TOrbuObject>& a, const Ref<TOrbuObject>& b) {
-    return a->listOrder < b->listOrder;
-  };
-  if (!std::is_sorted(round.begin(), round.end(), byListOrder))
-    std::sort(round.begin(), round.end(), byListOrder);
-  for (const Ref<TOrbuObject>& object : round) object->pending = false;
+  // Only this host's own objects send, and they must go in the order they were made; they
+  // are mostly changed in that order, so the round rarely needs sorting.
+  if (!localsInOrder_) {
+    std::sort(round.begin(), round.end(),
+              [](const TOrbuObject* a, const TOrbuObject* b) { return a->listOrder < b->listOrder; });
+  }
+  localsInOrder_ = true;
+  lastLocalOrder_ = 0;
   bool anyDead = false;
   std::size_t at = 0;
   try {
     for (; at < round.size(); ++at) {
+      if (!round[at]) continue;  // went away during the round
       TOrbuObject& object = *round[at];
+      object.pending = false;
       int32_t sentState = 0;
       if (object.TakeChangesInto(packed_, sentState))
         BroadcastRecords(object.id, sentState, packed_, nullptr);
       anyDead = anyDead || object.state == kOrbuDead;
     }
   } catch (...) {
-    // What was not taken yet, and the dead, wait for the next pump.
+    // What was not taken yet, the object that threw (it is tried again, as every object would be)
+    // and the dead wait for the next pump.
     for (std::size_t i = 0; i < round.size(); ++i) {
-      if (i > at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
+      if (!round[i]) continue;
+      if (i > at) round[i]->pending = false;
+      if (i >= at || round[i]->state == kOrbuDead) MarkPending(*round[i]);
     }
     throw;
   }
@@ -259,7 +306,17 @@ void TOrbuHost::SendLocalChanges() {
 void TOrbuHost::MarkPending(TOrbuObject& object) {
   if (object.pending) return;
   object.pending = true;
-  pending_.emplace_back(&object);
+  if (!object.peer) {
+    if (object.listOrder < lastLocalOrder_) localsInOrder_ = false;
+    lastLocalOrder_ = object.listOrder;
+  }
+  pending_.push_back(&object);
+}
+
+void TOrbuHost::ForgetPending(const TOrbuObject& object) noexcept {
+  std::erase(pending_, &object);
+  std::replace(round_.begin(), round_.end(), const_cast<TOrbuObject*>(&object),
+               static_cast<TOrbuObject*>(nullptr));
 }
 
 void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
@@ -268,14 +325,15 @@ void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
   if (object->state != kOrbuSynced) MarkPending(*object);
 }
 
-void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet) {
+void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer) {
   struct Destroy {
     enet::Packet* packet;
     ~Destroy() {
       if (packet) enet::DestroyPacket(packet);
     }
   } destroy{packet};
-  const Ref<TOrbuPeer> peer = FindPeer(enetPeer);
+  // A peer that disconnected no longer names its ENet peer, so it never matches again.
+  if (!peer || peer->enetPeer != enetPeer) peer = FindPeer(enetPeer);
   switch (type) {
     case kENetEventConnect:
       AttachPeer(enetPeer);
@@ -317,7 +375,9 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   const int32_t wireId = WireId(packet);
   const std::span<const uint8_t> data = packet.subspan(2);
   const auto dataLength = static_cast<int32_t>(data.size());
-  Ref<TOrbuObject> object;
+  // Listed objects are held by `objects`; the object is taken by its pointer to spare counting.
+  TOrbuObject* object = nullptr;
+  Ref<TOrbuObject> arrived;
   // What the object will pack to at most once the records are applied; -1 when not known.
   int32_t sizeBound = -1;
   switch (state) {
@@ -340,12 +400,13 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       if (wireId == 0 || peer->remoteToLocal[wireId] != 0) return;
       const int32_t id = FindFreeId();
       if (id == 0) return;
-      object = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
-      RegisterObject(object);
+      arrived = TOrbuObject::Create(id, kOrbuCreated, Ref<TOrbuHost>(this), peer);
+      object = arrived.Get();
+      RegisterObject(arrived);
       peer->MapId(id, wireId);
       sizeBound = dataLength;
-      ListObject(object);
-      created->AddLast(object);
+      ListObject(arrived);
+      created->AddLast(arrived);
       break;
     }
     case kOrbuModified:
@@ -359,14 +420,15 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
       if (sizeBound > kOrbuMaxData) {
         return LogLine(LogLevel::Warning, "Orbu: dropped a change that would make an object too large");
       }
-      modified->AddLast(object);
+      modified->AddLast(Ref<Object>(object));
       break;
     case kOrbuClosed:
       object = OwnedObject(*peer, wireId);
       if (!object) return;
+      arrived = Ref<TOrbuObject>(object);
       peer->UnmapId(object->id);
-      UnregisterObject(object);
-      closed->AddLast(object);
+      UnregisterObject(arrived);
+      closed->AddLast(arrived);
       break;
     default:
       return;
@@ -376,11 +438,11 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
   if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
 
-Ref<TOrbuObject> TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
+TOrbuObject* TOrbuHost::OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const {
   const int32_t local = peer.remoteToLocal[remoteId];
-  if (local == 0) return Null;
-  const Ref<TOrbuObject> object = byId[local];
-  if (!object || object->peer.Get() != &peer) return Null;
+  if (local == 0) return nullptr;
+  TOrbuObject* object = byId[local].Get();
+  if (!object || object->peer.Get() != &peer) return nullptr;
   return object;
 }
 
@@ -393,8 +455,14 @@ void TOrbuHost::Shutdown() {
     enetHost.reset();
   }
   // Objects hold their host: letting go of them here ends that cycle.
-  for (const Ref<Object>& item : *objects) static_cast<TOrbuObject*>(item.Get())->listOrder = 0;
+  for (const Ref<Object>& item : *objects) {
+    auto* object = static_cast<TOrbuObject*>(item.Get());
+    object->listOrder = 0;
+    object->pending = false;
+  }
   pending_.clear();
+  localsInOrder_ = true;
+  lastLocalOrder_ = 0;
   events->Clear();
   objects->Clear();
   created->Clear();
@@ -436,6 +504,7 @@ Ref<TOrbuPeer> TOrbuHost::AttachPeer(enet::Peer* enetPeer) {
   // event follows.
   if (!peer->IsConnected()) return peer;
   enet::ConfigurePeer(enetPeer);
+  peer->NoteWindow();
   for (const Ref<Object>& item : *objects) {
     const Ref<TOrbuObject> object = AsObject(item);
     // Remote objects that arrived in this pump were relayed before the newcomer came; it gets

@@ -81,6 +81,9 @@ class TOrbuPeer : public Object {
   // Hands held packets to ENet as far as the window has room; called before each flush, after
   // which the queued bytes count from 0 again.
   void DeliverHeld();
+  // Takes note of the peer's send window and when it was last heard from. ENet changes them
+  // only while it is serviced or flushed, so the host notes them after each time it does.
+  void NoteWindow() noexcept;
   // Lets go of the packets held for the peer.
   void DropHeld() noexcept;
   ~TOrbuPeer() override;
@@ -96,6 +99,10 @@ class TOrbuPeer : public Object {
 
   std::deque<enet::Packet*> held_;
   std::size_t queuedBytes_ = 0;  // handed to ENet since the last flush
+  // As noted: room in the send window, nothing in flight, not heard from for too long.
+  std::size_t room_ = 0;
+  bool idle_ = false;
+  bool silent_ = true;
 };
 
 // A process's end of the shared objects: its own objects, those of its peers, and the pump.
@@ -146,6 +153,8 @@ class TOrbuHost : public Object {
   int32_t Port() const noexcept;
   // Called by a listed object that leaves the synced state: the next pump takes its changes.
   void MarkPending(TOrbuObject& object);
+  // Called by a pending object that goes away (taken out of `objects` by the program).
+  void ForgetPending(const TOrbuObject& object) noexcept;
 
   // The ENet host (null when not networked), the events collected and not yet handled, the
   // peers, every object in creation order, the objects of the last pump by state, the messages
@@ -168,18 +177,28 @@ class TOrbuHost : public Object {
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
   void SendLocalChanges();
-  // Handles one event; the packet (null for none) is destroyed afterwards.
-  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet);
+  // Every peer notes its send window (TOrbuPeer::NoteWindow).
+  void NoteWindows() noexcept;
+  // Moves the collected events from `from` on to `events`, for the next pump, when a pump ends
+  // early; they are dropped only when memory runs out.
+  void KeepUnhandled(std::size_t from) noexcept;
+  // Handles one event; the packet (null for none) is destroyed afterwards. `peer` is the peer of
+  // the previous event, or Null; it is set to the peer of this one.
+  void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
-  Ref<TOrbuObject> OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
+  TOrbuObject* OwnedObject(const TOrbuPeer& peer, int32_t remoteId) const;
   // The lowest free id, or 0 when every id is taken.
   int32_t FindFreeId() const noexcept;
 
-  // Listed objects that have left the synced state since the last pump, in no order.
-  std::vector<Ref<TOrbuObject>> pending_;
+  // Listed objects that have left the synced state since the last pump, in no order (held by
+  // `objects`; one that goes away takes itself out); whether this host's own among them are
+  // in the order they were made, and the last one's place.
+  std::vector<TOrbuObject*> pending_;
+  bool localsInOrder_ = true;
+  int64_t lastLocalOrder_ = 0;
   // The objects of the round SendLocalChanges is sending, and the records of one of them.
-  std::vector<Ref<TOrbuObject>> round_;
+  std::vector<TOrbuObject*> round_;
   std::vector<uint8_t> packed_;
   // The events of the pump under way.
   std::vector<enet::EventRecord> records_;

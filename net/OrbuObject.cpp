@@ -1,5 +1,6 @@
 #include "net/OrbuObject.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <numeric>
@@ -31,40 +32,6 @@ int32_t RecordSize(const TOrbuSlot& slot) {
   }
 }
 
-// Reads big-endian records from packed slot data, never past its end.
-class RecordReader {
- public:
-  explicit RecordReader(std::span<const uint8_t> data)
-      : bytes_(data.data()), size_(static_cast<int32_t>(data.size())) {}
-
-  bool AtEnd() const { return at_ == size_; }
-  // The next `count` bytes as an unsigned big-endian number; false when they run past the end.
-  bool Take(int32_t count, uint32_t& value) {
-    if (count > size_ - at_) return false;
-    value = 0;
-    for (int32_t i = 0; i < count; ++i) value = value << 8 | bytes_[at_++];
-    return true;
-  }
-  // The next `count` bytes, widened one to one.
-  bool TakeText(int32_t count, String& text) {
-    if (count > size_ - at_) return false;
-    text = String::FromBytes(bytes_ + at_, static_cast<std::size_t>(count));
-    at_ += count;
-    return true;
-  }
-  // Skips `count` bytes.
-  bool Skip(int32_t count) {
-    if (count > size_ - at_) return false;
-    at_ += count;
-    return true;
-  }
-
- private:
-  const uint8_t* bytes_;
-  int32_t size_;
-  int32_t at_ = 0;
-};
-
 // Value bytes after the tag of a fixed-size record type; 0 for strings and unknown types.
 int32_t FixedValueSize(int32_t type) {
   switch (type) {
@@ -80,9 +47,56 @@ int32_t FixedValueSize(int32_t type) {
   }
 }
 
-void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int32_t count) {
-  for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8)
-    out.push_back(static_cast<uint8_t>(value >> shift));
+// One record of packed slot data: slot index, type, value (for a string, its length) and, for
+// a string, where its bytes start.
+struct Record {
+  int32_t index;
+  int32_t type;
+  uint32_t value;
+  const uint8_t* text;
+};
+
+// How a walk over packed slot data ended.
+enum class RecordsEnd { kWhole, kInvalidType, kCorrupt };
+
+// Hands each whole record of packed slot data to `take`, in order, never reading past the end;
+// stops at the first record of an unknown type or one that runs past the end.
+template <class Take>
+RecordsEnd WalkRecords(std::span<const uint8_t> data, Take&& take) {
+  const uint8_t* at = data.data();
+  const uint8_t* const end = at + data.size();
+  while (at != end) {
+    Record record{*at % 32, *at / 32, 0, nullptr};
+    ++at;
+    const int32_t size = record.type == kOrbuString ? 2 : FixedValueSize(record.type);
+    if (size == 0) return RecordsEnd::kInvalidType;
+    if (end - at < size) return RecordsEnd::kCorrupt;
+    switch (size) {
+      case 1:
+        record.value = at[0];
+        break;
+      case 2:
+        record.value = static_cast<uint32_t>(at[0] << 8 | at[1]);
+        break;
+      default:
+        record.value = static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+                       static_cast<uint32_t>(at[2]) << 8 | at[3];
+    }
+    at += size;
+    if (record.type == kOrbuString) {
+      if (static_cast<uint32_t>(end - at) < record.value) return RecordsEnd::kCorrupt;
+      record.text = at;
+      at += record.value;
+    }
+    take(record);
+  }
+  return RecordsEnd::kWhole;
+}
+
+// Writes the low `count` bytes of `value`, most significant first; answers the byte after them.
+uint8_t* PutBigEndian(uint8_t* out, uint32_t value, int32_t count) {
+  for (int32_t shift = (count - 1) * 8; shift >= 0; shift -= 8) *out++ = static_cast<uint8_t>(value >> shift);
+  return out;
 }
 
 }  // namespace
@@ -127,20 +141,8 @@ bool IsWellFormedOrbuData(const ByteArray& data) noexcept {
 }
 
 bool IsWellFormedOrbuData(std::span<const uint8_t> data) noexcept {
-  if (data.size() > static_cast<std::size_t>(kOrbuMaxData)) return false;
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t length = 0;
-    reader.Take(1, tag);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) return false;
-    } else if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) {
-      return false;
-    }
-  }
-  return true;
+  return data.size() <= static_cast<std::size_t>(kOrbuMaxData) &&
+         WalkRecords(data, [](const Record&) {}) == RecordsEnd::kWhole;
 }
 
 void TOrbuSlot::StoreInt(int32_t value) {
@@ -178,7 +180,9 @@ String TOrbuSlot::StringValue() {
   return stringValue;
 }
 
-TOrbuObject::~TOrbuObject() = default;
+TOrbuObject::~TOrbuObject() {
+  if (pending && host) host->ForgetPending(*this);
+}
 
 int32_t TOrbuObject::State() {
   return state;
@@ -206,15 +210,15 @@ void TOrbuObject::NotePending() {
 }
 
 void TOrbuObject::SetSlotInt(int32_t index, int32_t value) {
-  TouchSlot(index)->StoreInt(value);
+  TouchedSlot(index).StoreInt(value);
 }
 
 void TOrbuObject::SetSlotFloat(int32_t index, float value) {
-  TouchSlot(index)->StoreFloat(value);
+  TouchedSlot(index).StoreFloat(value);
 }
 
 void TOrbuObject::SetSlotString(int32_t index, const String& text) {
-  TouchSlot(index)->StoreString(text);
+  TouchedSlot(index).StoreString(text);
 }
 
 int32_t TOrbuObject::SlotInt(int32_t index) {
@@ -230,7 +234,11 @@ String TOrbuObject::SlotString(int32_t index) {
 }
 
 Ref<TOrbuSlot> TOrbuObject::TouchSlot(int32_t index) {
-  Ref<TOrbuSlot> slot = slots[index];  // bounds-checked before the index becomes a shift
+  return Ref<TOrbuSlot>(&TouchedSlot(index));
+}
+
+TOrbuSlot& TOrbuObject::TouchedSlot(int32_t index) {
+  TOrbuSlot& slot = *slots[index];  // bounds-checked before the index becomes a shift
   Touch(index);
   return slot;
 }
@@ -298,37 +306,48 @@ ByteArray TOrbuObject::PackSlots(int32_t mask) {
 }
 
 void TOrbuObject::PackSlotsInto(int32_t mask, std::vector<uint8_t>& out) {
-  // Only the slots the mask names are visited, lowest first.
-  const auto named = static_cast<uint32_t>(mask);
+  // Only the slots the mask names are visited, lowest first; those with a record are sized
+  // first and then written in place.
+  std::array<const TOrbuSlot*, kOrbuSlotCount> recorded;
+  std::array<int32_t, kOrbuSlotCount> indices;
+  int32_t count = 0;
   int32_t total = 0;
-  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
-    total += RecordSize(*slots[std::countr_zero(rest)]);
-    if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
-  }
-  out.reserve(out.size() + static_cast<std::size_t>(total));
-  for (uint32_t rest = named; rest != 0; rest &= rest - 1) {
+  for (auto rest = static_cast<uint32_t>(mask); rest != 0; rest &= rest - 1) {
     const int32_t index = std::countr_zero(rest);
     const TOrbuSlot& slot = *slots[index];
-    if (RecordSize(slot) == 0) continue;  // unset, or a type no record exists for
-    out.push_back(static_cast<uint8_t>(slot.type * 32 + index));
+    const int32_t size = RecordSize(slot);
+    if (size == 0) continue;  // unset, or a type no record exists for
+    total += size;
+    if (total > kOrbuMaxData) throw TThrownString("Orbu message data too large");
+    recorded[count] = &slot;
+    indices[count++] = index;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + static_cast<std::size_t>(total));
+  uint8_t* at = out.data() + start;
+  for (int32_t i = 0; i < count; ++i) {
+    const TOrbuSlot& slot = *recorded[i];
+    const int32_t index = indices[i];
+    *at++ = static_cast<uint8_t>(slot.type * 32 + index);
     const auto value = static_cast<uint32_t>(slot.intValue);
     switch (slot.type) {
       case kOrbuInt:
-        PutBigEndian(out, value, 4);
+        at = PutBigEndian(at, value, 4);
         break;
       case kOrbuFloat:
-        PutBigEndian(out, FloatToOrbuHalf(slot.floatValue), 2);
+        at = PutBigEndian(at, FloatToOrbuHalf(slot.floatValue), 2);
         break;
       case kOrbuShort:
-        PutBigEndian(out, value, 2);
+        at = PutBigEndian(at, value, 2);
         break;
       case kOrbuByte:
-        PutBigEndian(out, value, 1);
+        *at++ = static_cast<uint8_t>(value);
         break;
       case kOrbuString: {
-        const std::string bytes = slot.stringValue.ToBytes();
-        PutBigEndian(out, static_cast<uint32_t>(bytes.size()), 2);
-        out.insert(out.end(), bytes.begin(), bytes.end());
+        const int32_t length = slot.stringValue.Length();
+        at = PutBigEndian(at, static_cast<uint32_t>(length), 2);
+        at = std::transform(slot.stringValue.Data(), slot.stringValue.Data() + length, at,
+                            [](char16_t unit) { return static_cast<uint8_t>(unit); });  // low bytes
         break;
       }
     }
@@ -340,51 +359,36 @@ void TOrbuObject::UnpackSlots(const ByteArray& data) {
 }
 
 void TOrbuObject::UnpackRecords(std::span<const uint8_t> data) {
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t value = 0;
-    reader.Take(1, tag);
-    const int32_t index = static_cast<int32_t>(tag % 32);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      String text;
-      if (!reader.Take(2, value) || !reader.TakeText(static_cast<int32_t>(value), text)) {
-        throw TThrownString("Corrupt Orbu message");
+  const RecordsEnd end = WalkRecords(data, [this](const Record& record) {
+    TOrbuSlot& slot = *slots[record.index];
+    switch (record.type) {
+      case kOrbuString: {
+        const String text = String::FromBytes(record.text, record.value);
+        Touch(record.index);
+        slot.StoreString(text);
+        break;
       }
-      Touch(index);
-      slots[index]->StoreString(text);
-      continue;
+      case kOrbuFloat:
+        Touch(record.index);
+        slot.StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(record.value)));
+        break;
+      default:
+        Touch(record.index);
+        slot.StoreInt(static_cast<int32_t>(record.value));
     }
-    const int32_t size = FixedValueSize(type);
-    if (size == 0) throw TThrownString("Invalid Orbu data type");
-    if (!reader.Take(size, value)) throw TThrownString("Corrupt Orbu message");
-    Touch(index);
-    if (type == kOrbuFloat) {
-      slots[index]->StoreFloat(OrbuHalfToFloat(static_cast<uint16_t>(value)));
-    } else {
-      slots[index]->StoreInt(static_cast<int32_t>(value));
-    }
-  }
+  });
+  if (end == RecordsEnd::kInvalidType) throw TThrownString("Invalid Orbu data type");
+  if (end == RecordsEnd::kCorrupt) throw TThrownString("Corrupt Orbu message");
 }
 
 int32_t TOrbuObject::PackedSizeWith(std::span<const uint8_t> data) const {
   std::array<int32_t, kOrbuSlotCount> sizes{};
   for (int32_t index = 0; index < kOrbuSlotCount; ++index) sizes[index] = RecordSize(*slots[index]);
-  RecordReader reader(data);
-  while (!reader.AtEnd()) {
-    uint32_t tag = 0;
-    uint32_t length = 0;
-    reader.Take(1, tag);
-    const int32_t type = static_cast<int32_t>(tag / 32);
-    if (type == kOrbuString) {
-      if (!reader.Take(2, length) || !reader.Skip(static_cast<int32_t>(length))) break;
-      sizes[tag % 32] = 3 + static_cast<int32_t>(length);
-    } else {
-      if (FixedValueSize(type) == 0 || !reader.Skip(FixedValueSize(type))) break;
-      sizes[tag % 32] = 1 + FixedValueSize(type);
-    }
-  }
+  // Data from a peer is checked before it is sized, so the walk ends only at its end.
+  WalkRecords(data, [&sizes](const Record& record) {
+    sizes[record.index] =
+        record.type == kOrbuString ? 3 + static_cast<int32_t>(record.value) : 1 + FixedValueSize(record.type);
+  });
   return std::accumulate(sizes.begin(), sizes.end(), 0);
 }
 

@@ -159,6 +159,8 @@ class TOrbuObject : public Object {
   void NotePending();
   // Marks slot `index` written, as TouchSlot does.
   void Touch(int32_t index);
+  // TouchSlot without counting a reference: the object holds the slot.
+  TOrbuSlot& TouchedSlot(int32_t index);
 };
 
 }  // namespace corvex

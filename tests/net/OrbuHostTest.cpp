@@ -279,5 +279,30 @@ TEST_F(OrbuHostTest, APumpTakesInABoundedNumberOfEvents) {
   EXPECT_EQ(handled, kChanges);
 }
 
+TEST_F(OrbuHostTest, APumpThatThrowsLosesNeitherArrivedPacketsNorItsOwnChanges) {
+  RawPeer peer;
+  ASSERT_TRUE(peer.Connect(hub_));
+  peer.Send({0x10, 0x01, 0x80, 0});
+  ASSERT_TRUE(peer.PumpUntil(hub_, [&] { return hub_->objects->Count() == 1; }));
+  // Two 33,000-letter texts do not fit one message, so the hub's pump throws.
+  const Ref<TOrbuObject> own = NewOrbuObject(hub_);
+  const String text = String::FromBytes(std::string(33000, 'x'));
+  PutOrbuString(own, 0, text);
+  PutOrbuString(own, 1, text);
+  peer.Send({0x20, 0x01, 0x80, 7});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(orbutest::ThrownText([&] { PumpOrbuHost(hub_); }), "Orbu message data too large");
+
+  PutOrbuString(own, 1, "short");
+  ASSERT_TRUE(peer.PumpUntil(hub_, [&] { return hub_->modified->Count() == 1; }));
+  EXPECT_EQ(FetchOrbuInt(Ref<TOrbuObject>(static_cast<TOrbuObject*>(hub_->modified->First().Get())), 0), 7);
+  ASSERT_TRUE(peer.PumpUntil(hub_, [&] {
+    return std::any_of(peer.received.begin(), peer.received.end(), [](const Packet& packet) {
+      return packet.size() > 2 && packet[0] / 16 == kOrbuCreated;
+    });
+  }));
+  EXPECT_EQ(own->State(), kOrbuSynced);
+}
+
 }  // namespace
 }  // namespace corvex

@@ -386,7 +386,8 @@ inline Report Run(const Plan& plan) {
   std::vector<std::thread> threads;
   for (int c = 0; c < plan.clients; ++c) {
     clients.push_back(std::make_unique<Client>(shared, c));
-    threads.emplace_back([&, c] { clients[static_cast<std::size_t>(c)]->Run(port); });
+    // The thread gets its client itself: `clients` grows (and moves) while earlier ones start.
+    threads.emplace_back([client = clients.back().get(), port] { client->Run(port); });
   }
   const auto waitFor = [](auto done, double seconds) {
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
