@@ -1,7 +1,6 @@
 #include "data/List.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "data/DataStream.h"
 #include "runtime/Module.h"
@@ -18,28 +17,11 @@ Ref<TDataType> TList::DataType() const {
   return Ref<TDataType>(g_listDataType);
 }
 
-std::list<Ref<Object>>::iterator TList::NodeFor(Ref<Object> value) {
-  if (spare_.empty()) return spare_.insert(spare_.begin(), std::move(value));
-  spare_.front() = std::move(value);
-  return spare_.begin();
-}
-
-void TList::Recycle(std::list<Ref<Object>>::iterator node) noexcept {
-  if (spare_.size() < kSpareNodes) {
-    spare_.splice(spare_.begin(), items_, node);
-  } else {
-    items_.erase(node);
-  }
-}
-
 void TList::AddLast(const Ref<Object>& value) {
-  items_.splice(items_.end(), spare_, NodeFor(value));
-}
-void TList::AddLast(Ref<Object>&& value) {
-  items_.splice(items_.end(), spare_, NodeFor(std::move(value)));
+  items_.push_back(value);
 }
 void TList::AddFirst(const Ref<Object>& value) {
-  items_.splice(items_.begin(), spare_, NodeFor(value));
+  items_.push_front(value);
 }
 
 Ref<Object> TList::First() const {
@@ -52,14 +34,14 @@ Ref<Object> TList::Last() const {
 Ref<Object> TList::RemoveFirst() {
   if (items_.empty()) return Null;
   Ref<Object> value = std::move(items_.front());
-  Recycle(items_.begin());
+  items_.pop_front();
   return value;
 }
 
 Ref<Object> TList::RemoveLast() {
   if (items_.empty()) return Null;
   Ref<Object> value = std::move(items_.back());
-  Recycle(std::prev(items_.end()));
+  items_.pop_back();
   return value;
 }
 
@@ -68,7 +50,7 @@ bool TList::Remove(const Ref<Object>& value) {
   if (found == items_.end()) return false;
   // Released only once the node is out, in case the element's destruction reaches this list.
   const Ref<Object> removed = std::move(*found);
-  Recycle(found);
+  items_.erase(found);
   return true;
 }
 
@@ -78,18 +60,8 @@ bool TList::Contains(const Ref<Object>& value) const {
 
 void TList::Clear() {
   // Elements are released after the list is already empty, for the same reason as in Remove.
-  // An element held elsewhere too only loses a count, which cannot reach back here, so its
-  // node is kept for reuse; last references go with `released`, after the list is done with.
   std::list<Ref<Object>> released;
   released.swap(items_);
-  for (auto node = released.begin(); node != released.end() && spare_.size() < kSpareNodes;) {
-    const auto next = std::next(node);
-    if (!*node || node->Get()->RefCount() > 1) {
-      *node = Null;
-      spare_.splice(spare_.begin(), released, node);
-    }
-    node = next;
-  }
 }
 
 Array<Ref<Object>> TList::ToArray() const {

@@ -2,7 +2,6 @@
 // "NOX.LinkedList.TList".
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <list>
 
@@ -14,8 +13,6 @@ namespace corvex {
 
 // Objects in the order they were added; Null is a value like any other. Elements compare by
 // identity. Removing the element an iteration stands on ends that iteration's validity.
-// A list keeps the nodes of elements it lets go (up to kSpareNodes) for later additions, so a
-// list that is filled and emptied over and over, as per-frame lists are, stops allocating.
 class TList : public TData {
  public:
   // Walks the elements in order (range-for over the list).
@@ -28,7 +25,6 @@ class TList : public TData {
   bool IsEmpty() const noexcept { return items_.empty(); }
   // Adds `value` at the end or the front.
   void AddLast(const Ref<Object>& value);
-  void AddLast(Ref<Object>&& value);
   void AddFirst(const Ref<Object>& value);
   // The first or last element; Null when the list is empty.
   Ref<Object> First() const;
@@ -48,16 +44,7 @@ class TList : public TData {
   const_iterator end() const noexcept { return items_.end(); }
 
  private:
-  // The most emptied nodes a list keeps for reuse.
-  static constexpr std::size_t kSpareNodes = 4096;
-
-  // Moves the node at `node` (its element already moved out) to the spare nodes, or frees it.
-  void Recycle(std::list<Ref<Object>>::iterator node) noexcept;
-  // A node holding `value`, taken from the spare nodes when there are any.
-  std::list<Ref<Object>>::iterator NodeFor(Ref<Object> value);
-
   std::list<Ref<Object>> items_;
-  std::list<Ref<Object>> spare_;  // nodes holding Null
 };
 
 // Writes a list as its count and its elements, first to last, each as an object reference.

@@ -74,32 +74,5 @@ TEST(ListTest, ReleasesItsElementsOnClearAndHandlesSelfReferences) {
   EXPECT_EQ(list->RefCount(), 1);
 }
 
-TEST(ListTest, ReusedNodesHoldNothingAndKeepTheOrder) {
-  const Ref<Object> held = Text("held");
-  auto list = New<TList>();
-  for (int round = 0; round < 3; ++round) {
-    list->AddLast(held);
-    list->AddLast(Text("only here"));  // its last reference goes with the Clear
-    list->AddFirst(Text("first"));
-    EXPECT_EQ(Texts(*list), (std::vector<String>{"first", "held", "only here"}));
-    EXPECT_EQ(held->RefCount(), 2);
-    list->Clear();
-    EXPECT_EQ(held->RefCount(), 1);
-    EXPECT_TRUE(list->IsEmpty());
-  }
-  list->AddLast(held);
-  list->AddLast(Text("x"));
-  EXPECT_EQ(list->RemoveFirst(), held);
-  EXPECT_TRUE(list->Remove(list->First()));
-  EXPECT_EQ(held->RefCount(), 1);
-  EXPECT_EQ(list->Count(), 0);
-
-  // A list whose last reference is its own element may go while it is being cleared.
-  list->AddLast(list);
-  TList* raw = list.Get();
-  list = Null;
-  raw->Clear();
-}
-
 }  // namespace
 }  // namespace corvex
