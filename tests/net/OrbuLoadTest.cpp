@@ -118,6 +118,7 @@ TEST(OrbuLoadTest, ASilentPeerOnASlowLinkIsTimedOutWithinSeconds) {
               std::chrono::duration<double>(std::chrono::steady_clock::now() - silent).count());
   EXPECT_EQ(end.peers, 0);
   EXPECT_EQ(end.objects, 0);
+  ShutOrbuHost(client);  // lets go of the objects, which refer to their host
 }
 
 TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
