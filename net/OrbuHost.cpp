@@ -54,13 +54,11 @@ void TOrbuPeer::Disconnect() {
   enetPeer = nullptr;
 }
 
-// A peer not heard from for this long has vanished or stalled: its packets are held, since
-// ENet, retransmitting to it, would take more of them in each time its window seems to open.
-constexpr uint32_t kSilentMillis = 500;
-
 void TOrbuPeer::NoteWindow() noexcept {
   if (!enetPeer) return;
-  silent_ = enet::MillisSinceHeard(enetPeer) > kSilentMillis;
+  // A silent peer's packets are held, since ENet, retransmitting to it, would take more of them
+  // in each time its window seems to open.
+  silent_ = enet::MillisSinceHeard(enetPeer) > enet::kSilentMillis;
   idle_ = enet::NothingInFlight(enetPeer);
   room_ = enet::WindowRoom(enetPeer);
 }

@@ -33,9 +33,6 @@ constexpr uint32_t kPingMillis = 250;
 // 64 KiB window is thousands of commands, which makes every acknowledgement and timeout
 // costly just when a peer falls behind.
 constexpr std::size_t kMostInFlight = 16 << 10;
-// A peer heard from within this time is alive: what it has not acknowledged is resent after
-// one mean round trip (see LimitResendWait).
-constexpr uint32_t kAliveMillis = 500;
 // The wait for an acknowledgement is never cut below this.
 constexpr uint32_t kLeastResendWaitMillis = 40;
 // A silent peer's commands wait at most this long before they are resent, so that ENet looks at
@@ -57,7 +54,7 @@ constexpr uint32_t kMostResendWaitMillis = 1000;
 void LimitResendWait(Host* host) noexcept {
   for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
     if (peer->state != ENET_PEER_STATE_CONNECTED) continue;
-    const bool alive = MillisSinceHeard(peer) < kAliveMillis;
+    const bool alive = MillisSinceHeard(peer) <= kSilentMillis;
     const uint32_t wait =
         alive ? std::max(peer->roundTripTime, kLeastResendWaitMillis) : kMostResendWaitMillis;
     ENetList& sent = peer->sentReliableCommands;

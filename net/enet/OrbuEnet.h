@@ -29,6 +29,9 @@ using Packet = _ENetPacket;
 // The largest packet a host sends or accepts: the two header bytes and the most slot data one
 // message may carry. Larger packets from a peer are refused before ENet allocates them.
 inline constexpr std::size_t kMaxPacketBytes = 2 + 65520;
+// A peer not heard from for this long has vanished or stalled: the host holds its packets, and
+// ENet's waits for its acknowledgements grow as ENet makes them (peers are pinged every 250 ms).
+inline constexpr uint32_t kSilentMillis = 500;
 
 // Destroys an ENet host, for HostHandle.
 struct HostDestroyer {
