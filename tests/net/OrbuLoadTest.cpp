@@ -96,8 +96,7 @@ TEST(OrbuLoadTest, KilledClientsAreTimedOutAndTheirObjectsClosedEverywhere) {
 // peer only when a wait runs out, each twice the last: left alone, it kept the peer for about a
 // minute. The hub must let it go, and close its objects, within seconds.
 TEST(OrbuLoadTest, ASilentPeerOnASlowLinkIsTimedOutWithinSeconds) {
-  InitOrbuModule();
-  HubProcess hub;
+  HubProcess hub;  // first: it forks before the framework starts threads
   ASSERT_NE(hub.Port(), 0);
   orbuload::LossyUdpRelay slowLink(static_cast<uint16_t>(hub.Port()), 0.0, 300, 700, 5);
   const Ref<TOrbuHost> client = NewOrbuHost();
@@ -122,8 +121,7 @@ TEST(OrbuLoadTest, ASilentPeerOnASlowLinkIsTimedOutWithinSeconds) {
 }
 
 TEST(OrbuLoadTest, ChurningClientsLeaveTheHubEmptyAndItsMemoryFlat) {
-  InitOrbuModule();
-  HubProcess hub;
+  HubProcess hub;  // first: it forks before the framework starts threads
   ASSERT_NE(hub.Port(), 0);
   const auto empty = [](const HubStats& stats) { return stats.peers == 0 && stats.objects == 0; };
   orbuload::Churn(hub.Port(), 8, 1);  // warms the hub's allocations up

@@ -87,10 +87,12 @@ inline double CpuSeconds() {
 class HubProcess {
  public:
   HubProcess() {
-    InitOrbuModule();
+    // Forked before the framework starts threads of its own: a thread inside the allocator at
+    // the fork would leave its lock taken in the child for good (seen under AddressSanitizer).
     int command[2], reply[2];
     if (pipe(command) != 0 || pipe(reply) != 0) return;
     pid_ = fork();
+    if (pid_ != 0) InitOrbuModule();
     if (pid_ == 0) {
       close(command[1]);
       close(reply[0]);
@@ -134,6 +136,7 @@ class HubProcess {
 
  private:
   [[noreturn]] static void Serve(int command, int reply) {
+    InitOrbuModule();
     const Ref<TOrbuHost> hub = NewOrbuHost();
     int32_t port = OrbuOpenPort(hub, 0) == 1 ? hub->Port() : 0;
     if (write(reply, &port, sizeof port) != sizeof port || port == 0) _exit(1);
