@@ -232,12 +232,14 @@ void TOrbuHost::KeepUnhandled(std::size_t from) noexcept {
   std::size_t at = from;
   try {
     for (; at < records_.size(); ++at) {
+      // The event takes the packet only once it is listed: an event that failed to be listed
+      // would destroy the packet, which the handler below destroys too.
       const Ref<ENetEvent> event = New<ENetEvent>();
+      events->AddLast(event);
       event->type = records_[at].type;
       event->peer = records_[at].peer;
       event->channel = records_[at].channel;
       event->packet = records_[at].packet;
-      events->AddLast(event);
     }
   } catch (...) {
     for (; at < records_.size(); ++at) {
