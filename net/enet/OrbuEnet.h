@@ -30,7 +30,8 @@ using Packet = _ENetPacket;
 // message may carry. Larger packets from a peer are refused before ENet allocates them.
 inline constexpr std::size_t kMaxPacketBytes = 2 + 65520;
 // A peer not heard from for this long has vanished or stalled: the host holds its packets, and
-// ENet's waits for its acknowledgements grow as ENet makes them (peers are pinged every 250 ms).
+// ENet's waits for its acknowledgements grow only up to a second, so that ENet times it out
+// within seconds (peers are pinged every 250 ms).
 inline constexpr uint32_t kSilentMillis = 500;
 
 // Destroys an ENet host, for HostHandle.
