@@ -304,5 +304,35 @@ TEST_F(OrbuHostTest, APumpThatThrowsLosesNeitherArrivedPacketsNorItsOwnChanges) 
   EXPECT_EQ(own->State(), kOrbuSynced);
 }
 
+TEST_F(OrbuHostTest, OwnChangesGoInTheOrderObjectsWereMadeWhateverOrderTheyWereChangedIn) {
+  RawPeer raw;
+  ASSERT_TRUE(raw.Connect(hub_));
+  std::vector<Ref<TOrbuObject>> made;
+  for (int i = 0; i < 4; ++i) made.push_back(NewOrbuObject(hub_));
+  ASSERT_TRUE(raw.PumpUntil(hub_, [&] { return raw.received.size() == 4; }));
+  // An object the program changes and then lets go of entirely goes away while still pending:
+  // the pump neither sends it nor touches it.
+  const std::vector<std::vector<int>> orders = {{0, 1, 2, 3}, {3, 2, 1, 0}, {2, 0, 3, 1}};
+  for (const std::vector<int>& order : orders) {
+    Ref<TOrbuObject> dropped = NewOrbuObject(hub_);
+    for (const int i : order) PutOrbuInt(made[static_cast<std::size_t>(i)], 0, 100 + i);
+    PutOrbuInt(dropped, 0, 1);
+    hub_->UnregisterObject(dropped);
+    hub_->objects->Remove(dropped);
+    dropped = Null;
+
+    const std::size_t before = raw.received.size();
+    ASSERT_TRUE(raw.PumpUntil(hub_, [&] { return raw.received.size() >= before + 4; }));
+    Settle({hub_});
+    raw.Service();
+    ASSERT_EQ(raw.received.size(), before + 4);
+    for (std::size_t i = 0; i < 4; ++i) {
+      const Packet& packet = raw.received[before + i];
+      EXPECT_EQ(packet[0], 0x20);
+      EXPECT_EQ(packet[1], i + 1) << "changed in order " << testing::PrintToString(order);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace corvex
