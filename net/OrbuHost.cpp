@@ -22,16 +22,21 @@ Ref<TOrbuObject> AsObject(const Ref<Object>& item) {
   return Ref<TOrbuObject>(static_cast<TOrbuObject*>(item.Get()));
 }
 
+// Writes the header of `id` and `state` into the packet's first two bytes.
+enet::Packet* WriteHeader(enet::Packet* packet, int32_t id, int32_t state) {
+  uint8_t* bytes = enet::PacketData(packet);
+  bytes[0] = static_cast<uint8_t>(id / 256 + state * 16);
+  bytes[1] = static_cast<uint8_t>(id % 256);
+  return packet;
+}
+
 // A reliable packet as it goes on the wire: the header of `id` and `state`, then the packed slot
 // records; null when ENet has none.
 enet::Packet* WirePacket(int32_t id, int32_t state, std::span<const uint8_t> data) {
   enet::Packet* packet = enet::NewReliablePacket(2 + data.size());
   if (!packet) return nullptr;
-  uint8_t* bytes = enet::PacketData(packet);
-  bytes[0] = static_cast<uint8_t>(id / 256 + state * 16);
-  bytes[1] = static_cast<uint8_t>(id % 256);
-  std::copy(data.begin(), data.end(), bytes + 2);
-  return packet;
+  std::copy(data.begin(), data.end(), enet::PacketData(packet) + 2);
+  return WriteHeader(packet, id, state);
 }
 
 }  // namespace
@@ -326,12 +331,14 @@ void TOrbuHost::ListObject(const Ref<TOrbuObject>& object) {
 }
 
 void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer) {
-  struct Destroy {
+  struct Release {
+    TOrbuHost& host;
     enet::Packet* packet;
-    ~Destroy() {
-      if (packet) enet::DestroyPacket(packet);
+    ~Release() {
+      host.received_ = nullptr;
+      enet::ReleaseIfUnsent(packet);
     }
-  } destroy{packet};
+  } release{*this, packet};
   // A peer that disconnected no longer names its ENet peer, so it never matches again.
   if (!peer || peer->enetPeer != enetPeer) peer = FindPeer(enetPeer);
   switch (type) {
@@ -342,6 +349,8 @@ void TOrbuHost::HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* pa
       if (peer) HandleDisconnect(peer);
       break;
     case kENetEventReceive:
+      // What a peer sent unreliably is relayed in a reliable packet of its own.
+      received_ = packet && enet::CameReliably(packet) ? packet : nullptr;
       if (peer && packet) HandleReceive(peer, enet::PacketBytes(packet));
       break;
     default:
@@ -433,7 +442,9 @@ void TOrbuHost::HandleReceive(const Ref<TOrbuPeer>& peer, std::span<const uint8_
     default:
       return;
   }
-  BroadcastRecords(object->id, state, data, peer.Get());
+  // The packet from ENet goes on as it came, its header naming the object as this host does.
+  const bool fromEnet = received_ && enet::PacketBytes(received_).data() == packet.data();
+  BroadcastRecords(object->id, state, data, peer.Get(), fromEnet ? received_ : nullptr);
   object->ApplyRecords(state, data);
   if (sizeBound >= 0) object->packedSizeBound = sizeBound;
 }
@@ -483,15 +494,19 @@ void TOrbuHost::Broadcast(const Ref<TOrbuMsg>& msg, const Ref<TOrbuPeer>& except
 }
 
 void TOrbuHost::BroadcastRecords(int32_t id, int32_t state, std::span<const uint8_t> data,
-                                 const TOrbuPeer* except) {
+                                 const TOrbuPeer* except, enet::Packet* received) {
   enet::Packet* packet = nullptr;
   struct Release {
     enet::Packet*& packet;
-    ~Release() { enet::ReleaseIfUnsent(packet); }
-  } release{packet};
+    enet::Packet* received;
+    ~Release() {
+      if (packet != received) enet::ReleaseIfUnsent(packet);
+    }
+  } release{packet, received};
   for (const Ref<Object>& item : *peers) {
     auto* peer = static_cast<TOrbuPeer*>(item.Get());
     if (peer == except || !peer->IsConnected()) continue;
+    if (!packet && received) packet = WriteHeader(received, id, state);
     if (!packet) packet = WirePacket(id, state, data);
     if (!packet || !peer->Deliver(packet)) throw TThrownString("ENet errror");
   }

@@ -171,8 +171,10 @@ class TOrbuHost : public Object {
 
  private:
   Ref<TOrbuPeer> FindPeer(const enet::Peer* enetPeer) const;
-  // Queues one packet of the header and records for every connected peer but `except`.
-  void BroadcastRecords(int32_t id, int32_t state, std::span<const uint8_t> data, const TOrbuPeer* except);
+  // Queues one packet of the header and records for every connected peer but `except`; the
+  // packet is `received`, the one the records came in, when given (its header is rewritten).
+  void BroadcastRecords(int32_t id, int32_t state, std::span<const uint8_t> data, const TOrbuPeer* except,
+                        enet::Packet* received = nullptr);
   // Appends the object to `objects`; its changes go out at the next pump.
   void ListObject(const Ref<TOrbuObject>& object);
   // Steps of the pump.
@@ -182,8 +184,9 @@ class TOrbuHost : public Object {
   // Moves the collected events from `from` on to `events`, for the next pump, when a pump ends
   // early; they are dropped only when memory runs out.
   void KeepUnhandled(std::size_t from) noexcept;
-  // Handles one event; the packet (null for none) is destroyed afterwards. `peer` is the peer of
-  // the previous event, or Null; it is set to the peer of this one.
+  // Handles one event; the packet (null for none) is destroyed afterwards unless it was relayed,
+  // when ENet frees it once sent. `peer` is the peer of the previous event, or Null; it is set to
+  // the peer of this one.
   void HandleEvent(int32_t type, enet::Peer* enetPeer, enet::Packet* packet, Ref<TOrbuPeer>& peer);
   void HandleDisconnect(const Ref<TOrbuPeer>& peer);
   // The remote object the peer knows by `remoteId`, when the peer owns it; else Null.
@@ -195,6 +198,9 @@ class TOrbuHost : public Object {
   // `objects`; one that goes away takes itself out); whether this host's own among them are
   // in the order they were made, and the last one's place.
   std::vector<TOrbuObject*> pending_;
+  // The packet HandleReceive is taking in when it came from ENet, so that relaying passes it on
+  // instead of copying it.
+  enet::Packet* received_ = nullptr;
   bool localsInOrder_ = true;
   int64_t lastLocalOrder_ = 0;
   // The objects of the round SendLocalChanges is sending, and the records of one of them.

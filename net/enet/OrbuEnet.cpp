@@ -172,6 +172,10 @@ std::span<const uint8_t> PacketBytes(const Packet* packet) noexcept {
   return {packet->data, packet->dataLength};
 }
 
+bool CameReliably(const Packet* packet) noexcept {
+  return packet->flags == ENET_PACKET_FLAG_RELIABLE;
+}
+
 void DestroyPacket(Packet* packet) noexcept {
   enet_packet_destroy(packet);
 }

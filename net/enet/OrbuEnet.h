@@ -100,6 +100,8 @@ void Disconnect(Peer* peer) noexcept;
 
 // A received packet's bytes.
 std::span<const uint8_t> PacketBytes(const Packet* packet) noexcept;
+// Whether a received packet came reliably, and so may be passed on as it is.
+bool CameReliably(const Packet* packet) noexcept;
 void DestroyPacket(Packet* packet) noexcept;
 
 }  // namespace corvex::enet

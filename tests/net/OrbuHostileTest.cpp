@@ -122,6 +122,21 @@ TEST_F(OrbuHostileTest, ARepeatedCreationIsIgnoredAndOwnObjectsStillWork) {
   ExpectUntouched();
 }
 
+TEST_F(OrbuHostileTest, WhatAPeerSendsUnreliablyIsRelayedReliablyUnderTheHubsId) {
+  RawPeer watcher;
+  ASSERT_TRUE(watcher.Connect(hub_));
+  ASSERT_TRUE(watcher.PumpUntil(hub_, [&] { return watcher.received.size() == 1; }));  // the welcome
+  hostile_.Send({0x10, 0x07, 0x80, 5}, ENET_PACKET_FLAG_UNSEQUENCED);
+  hostile_.Send({0x20, 0x07, 0x80, 6}, 0);
+  hostile_.Send({0x20, 0x07, 0x80, 7});
+  ASSERT_TRUE(watcher.PumpUntil(hub_, [&] { return watcher.received.size() == 4; }));
+  const auto hubId = static_cast<uint8_t>(ObjectsOf(hub_->objects).back()->id);
+  ASSERT_NE(hubId, 0x07);
+  const std::vector<Packet> relayed{{0x10, hubId, 0x80, 5}, {0x20, hubId, 0x80, 6}, {0x20, hubId, 0x80, 7}};
+  EXPECT_EQ(std::vector<Packet>(watcher.received.begin() + 1, watcher.received.end()), relayed);
+  for (const enet_uint32 flags : watcher.receivedFlags) EXPECT_EQ(flags, ENET_PACKET_FLAG_RELIABLE);
+}
+
 TEST_F(OrbuHostileTest, ThousandsOfCreationsCannotStopTheHub) {
   std::vector<Packet> flood;
   for (int i = 1; i <= 5000; ++i) {

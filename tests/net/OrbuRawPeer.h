@@ -46,6 +46,7 @@ class RawPeer {
       if (event.type == ENET_EVENT_TYPE_DISCONNECT) connected_ = false;
       if (event.type == ENET_EVENT_TYPE_RECEIVE) {
         received.emplace_back(event.packet->data, event.packet->data + event.packet->dataLength);
+        receivedFlags.push_back(event.packet->flags);
         enet_packet_destroy(event.packet);
       }
     }
@@ -62,19 +63,21 @@ class RawPeer {
     }
     return true;
   }
-  void Send(std::vector<uint8_t> bytes) {
-    Queue(bytes);
+  void Send(std::vector<uint8_t> bytes, enet_uint32 flags = ENET_PACKET_FLAG_RELIABLE) {
+    Queue(bytes, flags);
     enet_host_flush(host_);
   }
   // Queues a packet that leaves with the next flush or service, sharing datagrams.
-  void Queue(const std::vector<uint8_t>& bytes) {
-    ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE);
+  void Queue(const std::vector<uint8_t>& bytes, enet_uint32 flags = ENET_PACKET_FLAG_RELIABLE) {
+    ENetPacket* packet = enet_packet_create(bytes.data(), bytes.size(), flags);
     ASSERT_EQ(enet_peer_send(peer_, 0, packet), 0);
   }
   bool Connected() const { return connected_; }
   ENetHost* Host() const { return host_; }
 
+  // The packets that arrived, and how each was sent (ENet's packet flags).
   std::vector<std::vector<uint8_t>> received;
+  std::vector<enet_uint32> receivedFlags;
 
  private:
   ENetHost* host_;
