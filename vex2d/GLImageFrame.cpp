@@ -87,11 +87,12 @@ void TGLImageFrame::SetTextureWindow(float u0, float v0, float u1, float v1) {
     vBottom = v1;
     return;
   }
-  const auto size = static_cast<float>(page->Size());
-  const float spanU = static_cast<float>(NextPow2(cellWidth)) / size;
-  const float spanV = static_cast<float>(NextPow2(cellHeight)) / size;
-  const float originU = static_cast<float>(cellX) / size;
-  const float originV = static_cast<float>(cellY) / size;
+  const auto width = static_cast<float>(page->Width());
+  const auto height = static_cast<float>(page->Height());
+  const float spanU = static_cast<float>(NextPow2(cellWidth)) / width;
+  const float spanV = static_cast<float>(NextPow2(cellHeight)) / height;
+  const float originU = static_cast<float>(cellX) / width;
+  const float originV = static_cast<float>(cellY) / height;
   uLeft = originU + u0 * spanU;
   vTop = originV + v0 * spanV;
   uRight = originU + u1 * spanU;

@@ -13,14 +13,14 @@ namespace corvex {
 
 class TGLImageFrame;
 
-// One page: a square texture, filtered or not, cut into cells on shelves. Each cell holds a
+// One page: a texture, filtered or not, cut into cells on shelves. Each cell holds a
 // picture with a one-texel border repeating its edge texels, so that filtering samples exactly
 // what a texture of the picture's own (clamped to its edges) gives. Frames on the page keep it
 // alive; it deletes its texture when the last one goes and the page list has let it go.
 class TGLTexturePage : public Object {
  public:
-  // A page over a square texture already made, `size` pixels a side; `filtered` as it samples.
-  TGLTexturePage(int32_t textureName, int32_t size, bool filtered);
+  // A page over a texture already made, `width` × `height` pixels; `filtered` as it samples.
+  TGLTexturePage(int32_t textureName, int32_t width, int32_t height, bool filtered);
   // Deletes the texture in the shared context (and in the current one while the generation it
   // was made in lasts).
   ~TGLTexturePage() override;
@@ -32,10 +32,11 @@ class TGLTexturePage : public Object {
   // Gives the cell at (x, y) back.
   void FreeCell(int32_t x, int32_t y);
 
-  // The OpenGL texture, its side in pixels, its filtering, the context generation it was made
+  // The OpenGL texture, its size in pixels, its filtering, the context generation it was made
   // in, and how many cells are in use.
   int32_t TextureName() const noexcept { return textureName_; }
-  int32_t Size() const noexcept { return size_; }
+  int32_t Width() const noexcept { return width_; }
+  int32_t Height() const noexcept { return height_; }
   bool Filtered() const noexcept { return filtered_; }
   int32_t Generation() const noexcept { return generation_; }
   int32_t CellCount() const noexcept { return cells_; }
@@ -53,7 +54,8 @@ class TGLTexturePage : public Object {
   void ReclaimShelves();
 
   int32_t textureName_;
-  int32_t size_;
+  int32_t width_;
+  int32_t height_;
   bool filtered_;
   int32_t generation_;
   int32_t cells_ = 0;
@@ -62,7 +64,7 @@ class TGLTexturePage : public Object {
 };
 
 // A frame on a shared page holding the pixmap, or Null when pages are off or the picture does
-// not belong on one (mipmapped, or larger than a quarter of a page side). Makes pages as
+// not belong on one (mipmapped, or wider or taller than 254 pixels). Makes pages as
 // needed; must run with the shared context current.
 Ref<TGLImageFrame> PlaceOnTexturePage(const Ref<TPixmap>& pixmap, int32_t flags);
 // Gives a frame's cell back to its page; a page left empty is let go unless it is the only
