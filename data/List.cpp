@@ -17,11 +17,24 @@ Ref<TDataType> TList::DataType() const {
   return Ref<TDataType>(g_listDataType);
 }
 
+TList::~TList() {
+  for (ClearGuard* guard = clearing_; guard; guard = guard->outer) guard->listAlive = false;
+}
+
 void TList::AddLast(const Ref<Object>& value) {
-  items_.push_back(value);
+  Insert(items_.end(), value);
 }
 void TList::AddFirst(const Ref<Object>& value) {
-  items_.push_front(value);
+  Insert(items_.begin(), value);
+}
+
+void TList::Insert(const_iterator at, const Ref<Object>& value) {
+  if (spare_.empty()) {
+    items_.insert(at, value);
+    return;
+  }
+  spare_.front() = value;
+  items_.splice(at, spare_, spare_.begin());
 }
 
 Ref<Object> TList::First() const {
@@ -59,9 +72,21 @@ bool TList::Contains(const Ref<Object>& value) const {
 }
 
 void TList::Clear() {
-  // Elements are released after the list is already empty, for the same reason as in Remove.
+  // Elements are released after the list is already empty, for the same reason as in Remove;
+  // the last of them may even take the list with it.
   std::list<Ref<Object>> released;
   released.swap(items_);
+  ClearGuard guard{true, clearing_};
+  clearing_ = &guard;
+  for (Ref<Object>& value : released) value = Null;
+  if (!guard.listAlive) return;
+  clearing_ = guard.outer;
+  // A list emptied and filled again every frame keeps its nodes: they stay warm where they are
+  // instead of going back through the allocator among everything else it hands out. It keeps no
+  // more than it just held, so that a burst's nodes do not stay behind once the frames are quiet.
+  const std::size_t keep = std::min(released.size(), kSpareNodes);
+  spare_.splice(spare_.end(), released);
+  while (spare_.size() > keep) spare_.pop_back();
 }
 
 Array<Ref<Object>> TList::ToArray() const {

@@ -18,6 +18,11 @@ class TList : public TData {
   // Walks the elements in order (range-for over the list).
   using const_iterator = std::list<Ref<Object>>::const_iterator;
 
+  TList() = default;
+  TList(const TList&) = delete;
+  TList& operator=(const TList&) = delete;
+  ~TList() override;
+
   Ref<TDataType> DataType() const override;
 
   // The number of elements, and whether there are none.
@@ -35,6 +40,8 @@ class TList : public TData {
   // Takes out the first occurrence of `value`; answers whether there was one.
   bool Remove(const Ref<Object>& value);
   bool Contains(const Ref<Object>& value) const;
+  // Empties the list; it keeps as many of the nodes as it held (up to kSpareNodes) for what is
+  // added next.
   void Clear();
   // The elements in order, as a new array.
   Array<Ref<Object>> ToArray() const;
@@ -44,7 +51,24 @@ class TList : public TData {
   const_iterator end() const noexcept { return items_.end(); }
 
  private:
+  // The most emptied nodes a list keeps for the elements added after a Clear.
+  static constexpr std::size_t kSpareNodes = 4096;
+
+  // What a Clear that is releasing elements learns from the list's destructor; Clears nest when
+  // a released element clears the list again.
+  struct ClearGuard {
+    bool listAlive;
+    ClearGuard* outer;
+  };
+
+  // Adds `value` before `at`, in a spare node when there is one.
+  void Insert(const_iterator at, const Ref<Object>& value);
+
   std::list<Ref<Object>> items_;
+  // Nodes a Clear emptied, each holding Null.
+  std::list<Ref<Object>> spare_;
+  // The innermost Clear under way, if any.
+  ClearGuard* clearing_ = nullptr;
 };
 
 // Writes a list as its count and its elements, first to last, each as an object reference.

@@ -74,5 +74,43 @@ TEST(ListTest, ReleasesItsElementsOnClearAndHandlesSelfReferences) {
   EXPECT_EQ(list->RefCount(), 1);
 }
 
+// A cleared list fills its kept nodes again; they must not hold on to what they held before.
+TEST(ListTest, FillsAgainAfterClearInOrderAndReleasesEachRound) {
+  const Ref<Object> held = Text("x");
+  auto list = New<TList>();
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 5; ++i) list->AddLast(held);
+    list->AddFirst(Text("first"));
+    list->AddLast(Text("last"));
+    EXPECT_EQ(list->Count(), 7);
+    EXPECT_EQ(Texts(*list).front(), String("first"));
+    EXPECT_EQ(Texts(*list).back(), String("last"));
+    EXPECT_EQ(held->RefCount(), 6);
+    list->Clear();
+    EXPECT_EQ(held->RefCount(), 1);
+    EXPECT_TRUE(list->IsEmpty());
+  }
+}
+
+// An element whose release drops the list's last reference: Clear must not touch the list after.
+class ListOwner : public Object {
+ public:
+  ~ListOwner() override { owned = Null; }
+  Ref<TList> owned;
+};
+
+TEST(ListTest, ClearSurvivesTheListGoingAwayWithItsElement) {
+  TList* list = nullptr;
+  {
+    const Ref<TList> made = New<TList>();
+    const Ref<ListOwner> owner = New<ListOwner>();
+    owner->owned = made;
+    made->AddLast(owner);
+    list = made.Get();
+  }
+  // Only the element holds the list now, and only the list holds the element.
+  list->Clear();
+}
+
 }  // namespace
 }  // namespace corvex
