@@ -190,8 +190,9 @@ bool ReadLayout(TStream& stream, WavLayout& layout) {
   layout.format = formatTag == kTagPcm ? WavFormat(bits, layout.channels) : SAMPLE_NONE;
   layout.wide = WideKind(formatTag, bits);
   if (layout.format == SAMPLE_NONE && layout.wide == Wide::kNone) {
-    return Refuse(formatTag == kTagPcm || WideKind(formatTag, 32) != Wide::kNone ? "WAV: unsupported bits or channels"
-                                                                                : "WAV: not PCM data");
+    return Refuse(formatTag == kTagPcm || WideKind(formatTag, 32) != Wide::kNone
+                      ? "WAV: unsupported bits or channels"
+                      : "WAV: not PCM data");
   }
   if (surplus > 0) Skip(stream, surplus);
 

@@ -11,19 +11,29 @@ TDataType* g_dataTypes = nullptr;
 
 }  // namespace
 
-Ref<TDataType> TData::DataType() const { throw TNullMethodException(); }
+Ref<TDataType> TData::DataType() const {
+  throw TNullMethodException();
+}
 
 TDataType::TDataType() : next_(g_dataTypes) {
   AddRef();  // the registry's reference, never released
   g_dataTypes = this;
 }
 
-String TDataType::TypeName() const { throw TNullMethodException(); }
-Ref<Object> TDataType::ReadData(TStream&) const { throw TNullMethodException(); }
-void TDataType::WriteData(const Ref<Object>&, TStream&) const { throw TNullMethodException(); }
+String TDataType::TypeName() const {
+  throw TNullMethodException();
+}
+Ref<Object> TDataType::ReadData(TStream&) const {
+  throw TNullMethodException();
+}
+void TDataType::WriteData(const Ref<Object>&, TStream&) const {
+  throw TNullMethodException();
+}
 void TDataType::ReadDataInto(const Ref<Object>&, TStream&) const {}
 
-Ref<TDataType> DataTypes() { return Ref<TDataType>(g_dataTypes); }
+Ref<TDataType> DataTypes() {
+  return Ref<TDataType>(g_dataTypes);
+}
 
 Ref<TDataType> FindDataType(const String& name) {
   for (TDataType* type = g_dataTypes; type != nullptr; type = type->Next().Get()) {

@@ -11,9 +11,9 @@ namespace corvex::platform {
 
 // The parts of a status query the framework uses.
 struct PathStatus {
-  uint32_t mode = 0;       // type bits (0xF000 mask: 0x8000 file, 0x4000 directory) and permissions
-  int64_t size = 0;        // bytes
-  int64_t modified = 0;    // seconds since 1970
+  uint32_t mode = 0;     // type bits (0xF000 mask: 0x8000 file, 0x4000 directory) and permissions
+  int64_t size = 0;      // bytes
+  int64_t modified = 0;  // seconds since 1970
 };
 
 // The type bits of PathStatus::mode.
